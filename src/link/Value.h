@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmaris {
+
+class Value;
+
+// An array as the component hands it over: any number of dimensions, each with its own lower
+// bound; elements stored with the first index varying fastest, as in a SAFEARRAY.
+struct ValueArray {
+  struct Bound {
+    int32_t lower = 0;
+    uint32_t count = 0;
+  };
+  std::vector<Bound> bounds;
+  std::vector<Value> elements;
+
+  // The element at (i, j) of a two-dimensional array; nullptr for any other shape or for an
+  // index pair outside the bounds.
+  const Value* element(int32_t i, int32_t j) const;
+};
+
+// A value the acquisition component hands over, independent of the platform's VARIANT.
+class Value {
+ public:
+  enum class Kind { Empty, Null, Boolean, Integer, Real, Text, Array, Unsupported };
+
+  Value() = default;  // Empty
+  static Value null();
+  static Value boolean(bool value);
+  // An integer of the component's own width (8, 16, 32 or 64 bits), signed or unsigned.
+  static Value integer(int64_t value, unsigned bits, bool isSigned);
+  static Value real(double value);
+  static Value text(std::string utf8);
+  static Value array(ValueArray array);
+  // A value of a type the tool cannot read (an object, a record ...), named for messages.
+  static Value unsupported(std::string typeName);
+
+  Kind kind() const { return kind_; }
+  bool isEmpty() const { return kind_ == Kind::Empty; }
+
+  bool asBoolean() const { return boolean_; }
+  int64_t asInteger() const { return integer_; }
+  unsigned integerBits() const { return bits_; }
+  bool integerSigned() const { return signed_; }
+  double asReal() const { return real_; }
+  // Text of a Text value; type name of an Unsupported one.
+  const std::string& asText() const { return text_; }
+  const ValueArray& asArray() const { return *array_; }
+
+ private:
+  Kind kind_ = Kind::Empty;
+  bool boolean_ = false;
+  int64_t integer_ = 0;
+  unsigned bits_ = 0;
+  bool signed_ = true;
+  double real_ = 0.0;
+  std::string text_;
+  std::shared_ptr<const ValueArray> array_;
+};
+
+}  // namespace velmaris

@@ -1,0 +1,88 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Fakes.h"
+#include "app/frmQel.h"
+
+namespace velmaris {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::FakeControl;
+using testing::FakeView;
+
+const char* const kHead =
+    "INFORME DE DIAGNÓSTICO DE VELMARIS\r\n"
+    "=====================================\r\n"
+    "Herramienta de Diagnóstico Version: 2.3\r\n"
+    "=====================================";
+
+struct Startup : ::testing::Test {
+  FakeView view;
+  FakeControl control;
+  frmQel form{view, control, [] { return int16_t{8}; }};
+};
+
+TEST_F(Startup, WritesHeadPreparesLinkAndStartsTimer) {
+  form.Form_Load();
+  EXPECT_EQ(view.report, kHead);
+  EXPECT_EQ(view.status, "");
+  EXPECT_THAT(control.calls, ElementsAre("LinkOpen=False", "LinkParameter=10", "LinkOpen=True"));
+  EXPECT_TRUE(view.timerEnabled);
+  EXPECT_FALSE(view.resetVisible);
+  EXPECT_FALSE(view.detectVisible);
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(form.portIndex(), 0);
+  EXPECT_EQ(form.scanPasses(), 0);
+  EXPECT_EQ(form.modelNames().Name(0), "TX-2 8");
+}
+
+TEST_F(Startup, ComponentWithoutLinkParameterGetsOneMessageAndNoScan) {
+  control.failing.emplace("LinkParameter=",
+                          Failure("QelCtrlInertial", "Object doesn't support this property"));
+  form.Form_Load();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text,
+            "QelCtrlInertial - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o "
+            "superior");
+  EXPECT_EQ(view.messages[0].title, "Error");
+  EXPECT_THAT(control.calls, ElementsAre("LinkOpen=False", "LinkParameter=10 failed"));
+  EXPECT_FALSE(view.timerEnabled);
+  EXPECT_EQ(view.report, kHead);
+  EXPECT_EQ(form.portIndex(), 0);
+  EXPECT_EQ(form.scanPasses(), 0);
+}
+
+TEST_F(Startup, EmptySourceTextLeavesMessageStartingWithTheBlank) {
+  control.failing.emplace("LinkOpen=", Failure("", "broken"));
+  form.Form_Load();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text,
+            " - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o superior");
+  EXPECT_THAT(control.calls, ElementsAre("LinkOpen=False failed"));
+  EXPECT_FALSE(view.timerEnabled);
+}
+
+TEST_F(Startup, CopyPutsExactlyThePaneTextIncludingUserEdits) {
+  form.Form_Load();
+  form.cmdCopy_Click();
+  EXPECT_EQ(view.clipboard, kHead);
+
+  view.report += "typed by the user ";
+  form.AddInfoLine("next ");
+  form.cmdCopy_Click();
+  form.cmdCopy_Click();
+  EXPECT_EQ(view.clipboard, std::string(kHead) + "typed by the user \r\nnext ");
+  EXPECT_EQ(view.report, *view.clipboard);
+}
+
+TEST_F(Startup, ExitUnloadsWithoutTouchingTheComponent) {
+  form.Form_Load();
+  control.calls.clear();
+  form.cmdExit_Click();
+  EXPECT_TRUE(view.unloaded);
+  EXPECT_TRUE(control.calls.empty());
+}
+
+}  // namespace
+}  // namespace velmaris
