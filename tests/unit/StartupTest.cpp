@@ -86,3 +86,26 @@ TEST_F(Startup, ExitUnloadsWithoutTouchingTheComponent) {
 
 }  // namespace
 }  // namespace velmaris
+
+#include "link/UnavailableControl.h"
+
+namespace velmaris {
+namespace {
+
+TEST(StartupWithoutComponent, TellsWhichComponentIsMissingAndKeepsTheHead) {
+  testing::FakeView view;
+  UnavailableControl control("QELCTRLLibCtl.QelCtrlMain", "Clase no registrada");
+  frmQel form(view, control, [] { return int16_t{7}; });
+  form.Form_Load();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text,
+            "QELCTRLLibCtl.QelCtrlMain - Esta aplicación requiere tener instalado Velmaris "
+            "version 3.6.0 o superior");
+  EXPECT_EQ(view.report, kHead);
+  EXPECT_FALSE(view.timerEnabled);
+  form.cmdCopy_Click();
+  EXPECT_EQ(view.clipboard, kHead);
+}
+
+}  // namespace
+}  // namespace velmaris

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <windows.h>
+
+namespace velmaris::win32 {
+
+// The window frmQel as designed: sizes and places in twips (1/1440 inch), converted at the
+// display's real DPI when the window is built.
+inline constexpr const wchar_t* kFormCaption = L"Diagnóstico de Compatibilidad de Velmaris";
+inline constexpr int kClientWidthTwips = 7080;
+inline constexpr int kClientHeightTwips = 6570;
+
+enum ControlId : int {
+  kTxtEstado = 100,
+  kTxtInfo,
+  kCmdReset,
+  kCmdDetect,
+  kCmdCopy,
+  kCmdExit,
+};
+
+struct ControlDescription {
+  ControlId id;
+  const wchar_t* windowClass;
+  const wchar_t* caption;
+  int left, top, width, height;  // twips
+  DWORD style;
+};
+
+inline constexpr DWORD kChild = WS_CHILD | WS_TABSTOP;
+
+// In tab order: creation order is the order in which dialog navigation visits the controls.
+inline constexpr ControlDescription kControls[] = {
+    {kTxtEstado, L"EDIT", L"", 120, 120, 6855, 375,
+     kChild | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY},
+    {kCmdReset, L"BUTTON", L"Reparar Prescalers 1:1", 120, 6000, 1935, 375, kChild | BS_PUSHBUTTON},
+    {kTxtInfo, L"EDIT", L"", 120, 600, 6855, 5295, kChild | WS_VISIBLE | ES_LEFT | ES_MULTILINE},
+    {kCmdExit, L"BUTTON", L"Salir", 5760, 6000, 1095, 375, kChild | WS_VISIBLE | BS_PUSHBUTTON},
+    {kCmdCopy, L"BUTTON", L"Copiar Informe", 4080, 6000, 1575, 375,
+     kChild | WS_VISIBLE | BS_PUSHBUTTON},
+    {kCmdDetect, L"BUTTON", L"Detectar Acc", 2880, 6000, 1095, 375, kChild | BS_PUSHBUTTON},
+};
+
+// The acquisition control's place: below the client area, so it is never seen.
+inline constexpr int kControlLeftTwips = 120;
+inline constexpr int kControlTopTwips = 7680;
+inline constexpr int kControlSizeTwips = 510;
+
+// txtEstado's font: Courier New, bold, 15.75 points, character set 0.
+inline constexpr const wchar_t* kStatusFontFace = L"Courier New";
+inline constexpr int kStatusFontHundredthsOfPoint = 1575;
+inline constexpr UINT kTimer1 = 1;
+inline constexpr UINT kTimer1IntervalMs = 1000;
+
+}  // namespace velmaris::win32

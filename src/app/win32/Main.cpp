@@ -1,0 +1,82 @@
+// Program start: the window frmQel is the start-up object. It is created with its controls,
+// the acquisition control among them, runs its load event, and is then shown until it closes.
+#include <ole2.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <exception>
+#include <memory>
+
+#include "app/frmQel.h"
+#include "app/win32/MainWindow.h"
+#include "link/Failure.h"
+#include "link/UnavailableControl.h"
+#include "link/win32/ActiveXHost.h"
+#include "link/win32/DispatchControl.h"
+#include "platform/win32/OSVersionQuery.h"
+#include "platform/win32/Utf16.h"
+
+namespace {
+
+using velmaris::AcquisitionControl;
+using velmaris::Failure;
+
+class OleSession {
+ public:
+  OleSession() : initialised_(SUCCEEDED(OleInitialize(nullptr))) {}
+  ~OleSession() {
+    if (initialised_) OleUninitialize();
+  }
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+
+ private:
+  bool initialised_;
+};
+
+// QelCtrlMain1: the hosted component, or, when it cannot be created, a stand-in whose calls fail
+// with the reason, so the load event reports it like any other component failure.
+struct HostedControl {
+  std::unique_ptr<velmaris::win32::ActiveXHost> host;
+  std::unique_ptr<AcquisitionControl> control;
+};
+
+HostedControl HostAcquisitionControl(const velmaris::win32::MainWindow& window) {
+  try {
+    auto host = velmaris::win32::ActiveXHost::Create(window.handle(),
+                                                     window.AcquisitionControlPlace());
+    auto control = std::make_unique<velmaris::win32::DispatchControl>(host->dispatch());
+    return {std::move(host), std::move(control)};
+  } catch (const Failure& failure) {
+    return {nullptr,
+            std::make_unique<velmaris::UnavailableControl>(failure.source(), failure.description())};
+  }
+}
+
+void ShowFatal(const std::string& text) {
+  MessageBoxW(nullptr, velmaris::Widen(text).c_str(), L"VelmarisDiag", MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  OleSession ole;
+  INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&commonControls);
+  try {
+    auto window = velmaris::win32::MainWindow::Create(instance);
+    HostedControl QelCtrlMain1 = HostAcquisitionControl(*window);
+    velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::win32::WindowsVersionLevel);
+    window->Attach(form);
+    form.Form_Load();
+    ShowWindow(window->handle(), show);
+    UpdateWindow(window->handle());
+    return window->RunMessageLoop();
+  } catch (const Failure& failure) {
+    ShowFatal(failure.source() + ": " + failure.description());
+  } catch (const std::exception& failure) {
+    ShowFatal(std::string("VelmarisDiag: ") + failure.what());
+  }
+  return 1;
+}
