@@ -1,0 +1,52 @@
+# Thin wrapper over the CMake presets. `make run` and `make test` install what is missing first.
+SHELL := /bin/bash
+.DEFAULT_GOAL := build
+
+SCENARIO ?= com3-unit
+
+.PHONY: deps build build-native build-sanitize build-windows test test-unit test-sanitize \
+        test-wine run dist clean
+
+deps:
+	@tools/install-deps.sh
+
+build: deps build-native build-windows
+
+build-native:
+	cmake --preset native >/dev/null
+	cmake --build --preset native
+
+build-sanitize:
+	cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize
+
+build-windows:
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows
+
+test-unit: build-native
+	ctest --preset native
+
+test-sanitize: build-sanitize
+	ctest --preset sanitize
+
+test-wine: build-windows
+	ctest --preset windows
+
+# Unit tests natively and under the sanitizers, then the Windows tests under Wine.
+test: deps
+	$(MAKE) --no-print-directory test-unit test-sanitize test-wine
+
+# Starts the tool under Wine against the simulated component (SCENARIO names a file of
+# tests/simulator/scenarios/); without a display it runs under Xvfb and saves a screenshot.
+run: deps build-windows
+	@tools/run.sh "$(SCENARIO)"
+
+dist: deps build-windows
+	mkdir -p dist
+	cp build/windows/bin/VelmarisDiag.exe dist/VelmarisDiag.exe
+	i686-w64-mingw32-strip dist/VelmarisDiag.exe
+	@echo "dist/VelmarisDiag.exe"
+
+clean:
+	rm -rf build dist
