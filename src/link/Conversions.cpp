@@ -1,0 +1,161 @@
+#include "link/Conversions.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "link/Failure.h"
+#include "link/NumberText.h"
+
+namespace velmaris {
+
+namespace {
+
+using Kind = Value::Kind;
+
+[[noreturn]] void Overflow() { FailInTool(kOverflow); }
+[[noreturn]] void TypeMismatch() { FailInTool(kTypeMismatch); }
+
+// An unsigned 64-bit integer above the int64 range arrives with its bit pattern in asInteger().
+bool IsBeyondInt64(const Value& value) {
+  return value.kind() == Kind::Integer && !value.integerSigned() && value.asInteger() < 0;
+}
+
+double RoundHalfToEven(double x) {
+  const double below = std::floor(x);
+  const double fraction = x - below;
+  if (fraction < 0.5) return below;
+  if (fraction > 0.5) return below + 1.0;
+  return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
+}
+
+int64_t InRange(int64_t number, int64_t lowest, int64_t highest) {
+  if (number < lowest || number > highest) Overflow();
+  return number;
+}
+
+int64_t RoundedInRange(double number, int64_t lowest, int64_t highest) {
+  if (!std::isfinite(number)) Overflow();
+  const double rounded = RoundHalfToEven(number);
+  if (rounded < static_cast<double>(lowest) || rounded > static_cast<double>(highest)) Overflow();
+  return static_cast<int64_t>(rounded);
+}
+
+double NumberOfText(const std::string& text) {
+  const std::optional<double> number = NumberFromText(text);
+  if (!number) TypeMismatch();
+  return *number;
+}
+
+template <typename Target>
+Target WholeNumber(const Value& value) {
+  constexpr int64_t lowest = std::numeric_limits<Target>::min();
+  constexpr int64_t highest = std::numeric_limits<Target>::max();
+  switch (value.kind()) {
+    case Kind::Empty:
+      return 0;
+    case Kind::Boolean:
+      return static_cast<Target>(InRange(value.asBoolean() ? -1 : 0, lowest, highest));
+    case Kind::Integer:
+      if (IsBeyondInt64(value)) Overflow();
+      return static_cast<Target>(InRange(value.asInteger(), lowest, highest));
+    case Kind::Real:
+      return static_cast<Target>(RoundedInRange(value.asReal(), lowest, highest));
+    case Kind::Text:
+      return static_cast<Target>(RoundedInRange(NumberOfText(value.asText()), lowest, highest));
+    default:
+      TypeMismatch();
+  }
+}
+
+bool EqualsIgnoringCase(const std::string& text, const char* word) {
+  return std::equal(text.begin(), text.end(), word, word + std::char_traits<char>::length(word),
+                    [](char a, char b) {
+                      return std::tolower(static_cast<unsigned char>(a)) ==
+                             std::tolower(static_cast<unsigned char>(b));
+                    });
+}
+
+std::string RealText(double number) {
+  if (!std::isfinite(number)) Overflow();
+  if (number == 0.0) number = 0.0;  // no "-0"
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
+  return std::string(buffer, result.ptr);
+}
+
+std::string UpperHex(uint64_t number) {
+  char buffer[16];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, number, 16);
+  std::string text(buffer, result.ptr);
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+int16_t ToInt16(const Value& value) { return WholeNumber<int16_t>(value); }
+int32_t ToInt32(const Value& value) { return WholeNumber<int32_t>(value); }
+uint8_t ToByte(const Value& value) { return WholeNumber<uint8_t>(value); }
+
+bool ToBoolean(const Value& value) {
+  switch (value.kind()) {
+    case Kind::Empty:
+      return false;
+    case Kind::Boolean:
+      return value.asBoolean();
+    case Kind::Integer:
+      return value.asInteger() != 0;
+    case Kind::Real:
+      if (!std::isfinite(value.asReal())) Overflow();
+      return value.asReal() != 0.0;
+    case Kind::Text: {
+      if (EqualsIgnoringCase(value.asText(), "True")) return true;
+      if (EqualsIgnoringCase(value.asText(), "False")) return false;
+      const double number = NumberOfText(value.asText());
+      if (!std::isfinite(number)) Overflow();
+      return number != 0.0;
+    }
+    default:
+      TypeMismatch();
+  }
+}
+
+int32_t NumericValueOfText(const Value& value) {
+  return static_cast<int32_t>(RoundedInRange(LeadingNumberOfText(OwnTextForm(value)),
+                                             std::numeric_limits<int32_t>::min(),
+                                             std::numeric_limits<int32_t>::max()));
+}
+
+std::string OwnTextForm(const Value& value) {
+  switch (value.kind()) {
+    case Kind::Empty:
+      return "";
+    case Kind::Boolean:
+      return value.asBoolean() ? "True" : "False";
+    case Kind::Integer:
+      return IsBeyondInt64(value) ? std::to_string(static_cast<uint64_t>(value.asInteger()))
+                                  : DecimalText(value.asInteger());
+    case Kind::Real:
+      return RealText(value.asReal());
+    case Kind::Text:
+      return value.asText();
+    default:
+      TypeMismatch();
+  }
+}
+
+std::string DecimalText(int64_t number) { return std::to_string(number); }
+
+std::string HexText(const Value& value) {
+  if (value.kind() == Kind::Integer && value.integerBits() <= 32) {
+    const uint64_t mask = (uint64_t{1} << value.integerBits()) - 1;
+    return UpperHex(static_cast<uint64_t>(value.asInteger()) & mask);
+  }
+  if (value.kind() == Kind::Boolean) return value.asBoolean() ? "FFFF" : "0";
+  return UpperHex(static_cast<uint32_t>(ToInt32(value)));
+}
+
+}  // namespace velmaris

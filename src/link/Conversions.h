@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "link/Value.h"
+
+namespace velmaris {
+
+// Descriptions of the conversion failures, as the platform words them in Spanish.
+inline constexpr const char* kOverflow = "Desbordamiento";
+inline constexpr const char* kTypeMismatch = "No coinciden los tipos";
+
+// Conversions of the values the component hands over, as the platform makes them. A number is
+// rounded to the nearest whole number, a half to the even neighbour; a text is first read as a
+// number (NumberText.h); a Boolean counts as True = -1, False = 0; Empty counts as 0. A result
+// out of range, or a real that is not finite, fails with kOverflow; a text that is not a number,
+// Null, an array or an unsupported type fails with kTypeMismatch.
+int16_t ToInt16(const Value& value);
+int32_t ToInt32(const Value& value);
+uint8_t ToByte(const Value& value);
+
+// A LinkOpen reading as a Boolean: any non-zero number is True; the texts "True" and "False" in
+// any case, or a numeric text; Empty is False.
+bool ToBoolean(const Value& value);
+
+// The value's own text form read as a number from its start (blanks skipped; no number gives
+// 0), rounded to a 32-bit integer.
+int32_t NumericValueOfText(const Value& value);
+
+// The value's own text form: a text unchanged, an integer in decimal, a real in the shortest
+// decimal form that reads back as the same number with '.' as the point ("3.1", "2"), a
+// Boolean "True" or "False", Empty as "".
+std::string OwnTextForm(const Value& value);
+
+// Decimal digits, with a minus sign when negative.
+std::string DecimalText(int64_t number);
+
+// Upper-case hexadecimal without prefix or leading zeros. An integer of 8, 16 or 32 bits is
+// written as the two's complement of its own width (16-bit -1 gives FFFF, 32-bit -1 FFFFFFFF,
+// 8-bit -1 FF); a Boolean as the platform's 16-bit Boolean (True gives FFFF); any other value,
+// a 64-bit integer included, is first converted to a 32-bit integer.
+std::string HexText(const Value& value);
+
+}  // namespace velmaris

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "link/Conversions.h"
+#include "link/Failure.h"
+#include "link/NumberText.h"
+
+namespace velmaris {
+namespace {
+
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+Value I16(int64_t v) { return Value::integer(v, 16, true); }
+Value I32(int64_t v) { return Value::integer(v, 32, true); }
+Value Text(const char* t) { return Value::text(t); }
+
+template <typename Convert>
+std::string FailureOf(Convert convert) {
+  try {
+    convert();
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.source(), kToolSource);
+    return failure.description();
+  }
+  return "no failure";
+}
+
+TEST(NumberText, ReadsWholeTextsWithTheChosenSyntax) {
+  const std::pair<const char*, double> numbers[] = {
+      {"21", 21},      {"  21 ", 21},     {"\t-3\r\n", -3}, {"+7", 7},
+      {"3.10", 3.1},   {"3.", 3},         {".5", 0.5},      {"-.5", -0.5},
+      {"1e3", 1000},   {"1E+3", 1000},    {"25e-1", 2.5},   {"0012", 12},
+      {"1e400", kInf}, {"-1e400", -kInf}, {"1e-400", 0},    {"0e99999999999", 0},
+  };
+  for (const auto& [text, number] : numbers) {
+    ASSERT_TRUE(NumberFromText(text).has_value()) << text;
+    EXPECT_EQ(*NumberFromText(text), number) << text;
+  }
+  for (const char* text : {"", "   ", "abc", "-", ".", "1 2", "- 3", "3,5", "1e", "1e+", "&H10",
+                           "0x10", "21abc", "++1", "1.2.3", "e5"}) {
+    EXPECT_FALSE(NumberFromText(text).has_value()) << text;
+  }
+}
+
+TEST(NumberText, LeadingNumberStopsWhereTheNumberEnds) {
+  const std::pair<const char*, double> numbers[] = {
+      {"21", 21},     {" 2 1 ", 21}, {"21abc", 21}, {"3.10", 3.1},   {"- 3", -3},
+      {"1e3x", 1000}, {"1ex", 1},    {"1e", 1},     {"1.2.3", 1.2},  {"abc", 0},
+      {"", 0},        {"True", 0},   {".", 0},      {"1e400", kInf}, {"\t\n7", 7},
+  };
+  for (const auto& [text, number] : numbers) EXPECT_EQ(LeadingNumberOfText(text), number) << text;
+}
+
+TEST(Conversions, RoundHalvesToEven) {
+  const std::pair<double, int16_t> cases[] = {
+      {0.5, 0}, {1.5, 2}, {2.5, 2},   {-0.5, 0},        {-1.5, -2},        {-2.5, -2},
+      {2.4, 2}, {2.6, 3}, {-2.6, -3}, {32767.4, 32767}, {-32768.5, -32768}};
+  for (const auto& [real, rounded] : cases) {
+    EXPECT_EQ(ToInt16(Value::real(real)), rounded) << real;
+    EXPECT_EQ(ToInt32(Value::real(real)), rounded) << real;
+  }
+  EXPECT_EQ(ToByte(Value::real(254.5)), 254);
+  EXPECT_EQ(ToByte(Value::real(-0.5)), 0);
+  EXPECT_EQ(ToInt16(Text(" 2.5 ")), 2);
+  EXPECT_EQ(ToInt16(Text("3.5")), 4);
+}
+
+TEST(Conversions, ChecksTheTargetRange) {
+  EXPECT_EQ(ToInt16(I32(32767)), 32767);
+  EXPECT_EQ(ToInt16(I32(-32768)), -32768);
+  EXPECT_EQ(ToInt32(Value::integer(INT32_MIN, 64, true)), INT32_MIN);
+  EXPECT_EQ(ToInt32(Value::real(2147483647.4)), INT32_MAX);
+  EXPECT_EQ(ToByte(I16(255)), 255);
+  EXPECT_EQ(ToByte(I16(0)), 0);
+
+  const Value overflowing16[] = {I32(32768),           I32(-32769),
+                                 Value::real(32767.5), Value::real(-32768.6),
+                                 Text("32768"),        Text("1e5")};
+  for (const Value& v : overflowing16) {
+    EXPECT_EQ(FailureOf([&] { ToInt16(v); }), "Desbordamiento");
+  }
+  const Value overflowing32[] = {Value::integer(2147483648LL, 64, true), Value::real(-2147483648.6),
+                                 Value::integer(-1, 64, false),
+                                 Value::integer(0xFFFFFFFF, 32, false)};
+  for (const Value& v : overflowing32) {
+    EXPECT_EQ(FailureOf([&] { ToInt32(v); }), "Desbordamiento");
+  }
+  for (const Value& v : {I16(256), I16(-1), Value::real(255.5), Value::boolean(true), Text("-1")}) {
+    EXPECT_EQ(FailureOf([&] { ToByte(v); }), "Desbordamiento");
+  }
+}
+
+TEST(Conversions, BooleansEmptyAndUnreadableKinds) {
+  EXPECT_EQ(ToInt16(Value::boolean(true)), -1);
+  EXPECT_EQ(ToInt32(Value::boolean(false)), 0);
+  EXPECT_EQ(ToByte(Value::boolean(false)), 0);
+  EXPECT_EQ(ToInt16(Value()), 0);
+  EXPECT_EQ(ToByte(Value()), 0);
+  const Value mismatched[] = {Value::null(), Value::array({}), Value::unsupported("Object"),
+                              Text(""),      Text("abc"),      Text("1 2"),
+                              Text("&H10")};
+  for (const Value& v : mismatched) {
+    EXPECT_EQ(FailureOf([&] { ToInt32(v); }), "No coinciden los tipos");
+  }
+}
+
+TEST(Conversions, NonFiniteRealsFailCleanly) {
+  for (double x : {kNaN, kInf, -kInf}) {
+    const Value v = Value::real(x);
+    EXPECT_EQ(FailureOf([&] { ToInt16(v); }), "Desbordamiento");
+    EXPECT_EQ(FailureOf([&] { ToByte(v); }), "Desbordamiento");
+    EXPECT_EQ(FailureOf([&] { ToBoolean(v); }), "Desbordamiento");
+    EXPECT_EQ(FailureOf([&] { OwnTextForm(v); }), "Desbordamiento");
+    EXPECT_EQ(FailureOf([&] { HexText(v); }), "Desbordamiento");
+    EXPECT_EQ(FailureOf([&] { NumericValueOfText(v); }), "Desbordamiento");
+  }
+  EXPECT_EQ(FailureOf([] { ToInt32(Text("1e400")); }), "Desbordamiento");
+}
+
+TEST(Conversions, LinkOpenReadingAsBoolean) {
+  const std::pair<Value, bool> cases[] = {
+      {Value::boolean(true), true},
+      {Value::boolean(false), false},
+      {Value(), false},
+      {I16(-1), true},
+      {I32(0), false},
+      {Value::real(0.25), true},
+      {Value::real(0.0), false},
+      {Text("true"), true},
+      {Text("FALSE"), false},
+      {Text("True"), true},
+      {Text(" 1 "), true},
+      {Text("0"), false},
+  };
+  for (const auto& [value, expected] : cases) EXPECT_EQ(ToBoolean(value), expected);
+  for (const Value& v : {Value::null(), Value::array({}), Text("yes"), Text(""), Text(" true")}) {
+    EXPECT_EQ(FailureOf([&] { ToBoolean(v); }), "No coinciden los tipos");
+  }
+}
+
+TEST(Conversions, NumericValueOfTheTextForm) {
+  const std::pair<Value, int32_t> cases[] = {
+      {I16(21), 21},
+      {Text("21"), 21},
+      {Text(" 2 1x"), 21},
+      {Text("abc"), 0},
+      {Text(""), 0},
+      {Value(), 0},
+      {Value::boolean(true), 0},
+      {Value::real(20.5), 20},
+      {Value::real(21.5), 22},
+      {Text("2.5e1"), 25},
+      {I16(-1), -1},
+  };
+  for (const auto& [value, index] : cases) EXPECT_EQ(NumericValueOfText(value), index);
+  EXPECT_EQ(FailureOf([] { NumericValueOfText(Text("3e9")); }), "Desbordamiento");
+  EXPECT_EQ(FailureOf([] { NumericValueOfText(Value::null()); }), "No coinciden los tipos");
+}
+
+TEST(Conversions, OwnTextForm) {
+  const std::pair<Value, const char*> cases[] = {
+      {Text(" 3.10 "), " 3.10 "},
+      {I16(-21), "-21"},
+      {Value::real(3.1), "3.1"},
+      {Value::real(2.0), "2"},
+      {Value::real(-0.0), "0"},
+      {Value::real(0.1), "0.1"},
+      {Value::boolean(true), "True"},
+      {Value::boolean(false), "False"},
+      {Value(), ""},
+      {Value::integer(-1, 64, false), "18446744073709551615"},
+  };
+  for (const auto& [value, text] : cases) EXPECT_EQ(OwnTextForm(value), text);
+  for (const Value& v : {Value::null(), Value::array({}), Value::unsupported("Object")}) {
+    EXPECT_EQ(FailureOf([&] { OwnTextForm(v); }), "No coinciden los tipos");
+  }
+}
+
+TEST(Conversions, HexTextUsesTheElementsOwnWidth) {
+  const std::pair<Value, const char*> cases[] = {
+      {I16(300), "12C"},
+      {I16(0), "0"},
+      {I16(255), "FF"},
+      {I16(-1), "FFFF"},
+      {I32(-1), "FFFFFFFF"},
+      {I32(INT32_MIN), "80000000"},
+      {Value::integer(-1, 8, true), "FF"},
+      {Value::integer(200, 8, false), "C8"},
+      {Value::integer(65535, 16, false), "FFFF"},
+      {Value::integer(-1, 64, true), "FFFFFFFF"},
+      {Value::real(-1.0), "FFFFFFFF"},
+      {Value::real(300.5), "12C"},
+      {Text(" 300 "), "12C"},
+      {Text("-2"), "FFFFFFFE"},
+      {Value::boolean(true), "FFFF"},
+      {Value(), "0"},
+  };
+  for (const auto& [value, hex] : cases) EXPECT_EQ(HexText(value), hex);
+  EXPECT_EQ(FailureOf([] { HexText(Value::integer(1LL << 40, 64, true)); }), "Desbordamiento");
+  EXPECT_EQ(FailureOf([] { HexText(Text("serie")); }), "No coinciden los tipos");
+}
+
+TEST(Conversions, DecimalText) {
+  EXPECT_EQ(DecimalText(0), "0");
+  EXPECT_EQ(DecimalText(-32768), "-32768");
+  EXPECT_EQ(DecimalText(INT64_MIN), "-9223372036854775808");
+}
+
+}  // namespace
+}  // namespace velmaris
