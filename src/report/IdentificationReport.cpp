@@ -1,0 +1,97 @@
+#include "report/IdentificationReport.h"
+
+#include "link/Conversions.h"
+#include "link/Failure.h"
+#include "report/ModelCatalogue.h"
+
+namespace velmaris {
+
+namespace {
+
+constexpr int32_t kIdentificationColumn = 1;
+constexpr int16_t kMinimumWindowsLevel = 7;
+
+const char* const kSoftwareRule = "===========================";
+const char* const kHardwareRule = "================================";
+
+}  // namespace
+
+const Value& IdentificationElement(const Value& identification, int32_t row) {
+  if (identification.kind() != Value::Kind::Array) FailInTool(kTypeMismatch);
+  const Value* element = identification.asArray().element(row, kIdentificationColumn);
+  if (element == nullptr) {
+    FailInTool("Subíndice fuera del intervalo: la identificación no tiene el elemento (" +
+               DecimalText(row) + ", " + DecimalText(kIdentificationColumn) + ")");
+  }
+  return *element;
+}
+
+std::string ModelCodeLine(int16_t modelCode) {
+  return "Código de Modelo: " + DecimalText(modelCode);
+}
+
+std::string ModelNameLine(const std::string& name) { return "Nombre del Modelo: " + name; }
+
+std::string SerialNumberLine(const Value& serialElement) {
+  return "Número de Serie: " + HexText(serialElement);
+}
+
+std::string FirmwareLine(const Value& firmwareElement) {
+  return "Versión de Firmware: " + OwnTextForm(firmwareElement);
+}
+
+std::string PrescalerLine(int32_t channel, uint8_t prescaler) {
+  return "Prescaler RPM" + DecimalText(channel + 1) + ": " + DecimalText(prescaler);
+}
+
+std::vector<std::string> SoftwareSection(int16_t windowsLevel) {
+  std::vector<std::string> lines = {kSoftwareRule, "COMPATIBILIDAD DEL SOFTWARE", kSoftwareRule};
+  if (windowsLevel >= kMinimumWindowsLevel) {
+    lines.insert(lines.end(), {"Esta versión de Windows es compatible con las ",
+                               "últimas versiones del software Velmaris (año 2022 en adelante) "});
+  } else {
+    lines.insert(lines.end(), {"Esta versión de Windows NO ES COMPATIBLE con las ",
+                               "últimas versiones del software Velmaris (año 2022 en adelante) ",
+                               "Recomendamos actualizar el Windows a Windows 7 o superior "});
+  }
+  return lines;
+}
+
+std::vector<std::string> KoraNetSection() {
+  return {"==== KORANET ====",
+          "Esta interface posee comunicación KoraNET. Click en Detectar para resetear Accesorios"};
+}
+
+std::vector<std::string> HardwareSection(int16_t modelCode) {
+  std::vector<std::string> lines = {kHardwareRule, "COMPATIBILIDAD DEL HARDWARE", kHardwareRule};
+  if (AllWindowsBand(modelCode)) {
+    lines.push_back("Esta interface es compatible con todos los Windows");
+  } else if (XpSevenBand(modelCode)) {
+    lines.push_back("Esta interface solo es compatible con Windows XP o Windows 7");
+  } else {
+    lines.insert(lines.end(), {"Esta interface es compatible con todos los Windows",
+                               "Tenga en cuenta que como la conexión es por PUERTO SERIAL",
+                               "es posible que si usa un adaptador USB a Serial,",
+                               "el mismo puede NO SER COMPATIBLE con algunas versiones",
+                               "de Windows más actualizadas.",
+                               "Deberá instalar el driver más actualizado del fabricante ",
+                               "de su adaptador y si este no funciona",
+                               "deberá adquirir un adaptador nuevo. Según nuestra experiencia",
+                               "solo funcionan bien las marcas Manhattan o Nisuta."});
+  }
+  return lines;
+}
+
+bool NeedsInterfaceUpdate(int16_t modelCode, int32_t serialValue) {
+  if (AllWindowsBand(modelCode)) return false;
+  return XpSevenBand(modelCode) || serialValue == 0;
+}
+
+std::vector<std::string> UpdateBlock() {
+  return {
+      "PARA UTILIZAR LAS ULTIMAS VERSIONES DE VELMARIS",
+      "DEBE ACTUALIZAR ESTA INTERFACE ELECTRONICA", "LA ACTUALIZACION SE REALIZA EN NUESTRO TALLER",
+      "DEBERÁ ENVIARNOS LA INTERFACE (CAJITA NEGRA)", "Y SI TUVIERA CENTRAL ATMOSFÉRICA, TAMBIEN"};
+}
+
+}  // namespace velmaris
