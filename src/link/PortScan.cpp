@@ -1,0 +1,20 @@
+#include "link/PortScan.h"
+
+#include <limits>
+
+#include "link/Conversions.h"
+#include "link/Failure.h"
+
+namespace velmaris {
+
+std::string ScanStatusText(int16_t port) {
+  if (port == 0) return "ESCANEANDO PUERTO USB";
+  return "ESCANEANDO PUERTO COM" + DecimalText(port);
+}
+
+void Increment(int16_t& counter) {
+  if (counter == std::numeric_limits<int16_t>::max()) FailInTool(kOverflow);
+  ++counter;
+}
+
+}  // namespace velmaris
