@@ -1,10 +1,16 @@
 #include "app/frmQel.h"
 
 #include <exception>
+#include <limits>
 
 #include "app/ProgramVersion.h"
 #include "app/ReportText.h"
+#include "commands/Maintenance.h"
+#include "link/Conversions.h"
 #include "link/Failure.h"
+#include "link/NotDetectedAdvice.h"
+#include "link/PortScan.h"
+#include "report/IdentificationReport.h"
 
 namespace velmaris {
 
@@ -16,11 +22,29 @@ const char* const kInstallAdvice =
     " - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o superior";
 const char* const kErrorTitle = "Error";
 constexpr int32_t kLinkParameter = 10;
+constexpr int16_t kWindowsLevelThreshold = 7;
+const char* const kWindowCaption = "Diagnóstico de Compatibilidad de Velmaris";
 
 std::string VersionLine() {
   return "Herramienta de Diagnóstico Version: " + std::to_string(VELMARIS_VERSION_MAJOR) + "." +
          std::to_string(VELMARIS_VERSION_MINOR);
 }
+
+std::string FailureMessage(const std::string& source, const std::string& description) {
+  return "Se produjo un error: " + description + "\r\nOrigen: " + source;
+}
+
+// Marks an event as being handled for as long as it lives.
+class EventInProgress {
+ public:
+  explicit EventInProgress(bool& flag) : flag_(flag) { flag_ = true; }
+  ~EventInProgress() { flag_ = false; }
+  EventInProgress(const EventInProgress&) = delete;
+  EventInProgress& operator=(const EventInProgress&) = delete;
+
+ private:
+  bool& flag_;
+};
 
 }  // namespace
 
@@ -56,5 +80,108 @@ void frmQel::StartScanTimer() { view.EnableTimer(true); }
 void frmQel::cmdCopy_Click() { view.PutOnClipboard(view.ReportText()); }
 
 void frmQel::cmdExit_Click() { view.Unload(); }
+
+void frmQel::Timer1_Timer() {
+  if (LinkIsOpen()) {
+    LookForUnitOnOpenPort();
+  } else {
+    TryToOpenPort();
+  }
+}
+
+bool frmQel::LinkIsOpen() { return ToBoolean(QelCtrlMain1.LinkOpen()); }
+
+void frmQel::TryToOpenPort() {
+  QelCtrlMain1.SetPortNumber(PortIndex);
+  QelCtrlMain1.SetLinkOpen(true);
+  if (LinkIsOpen()) return;
+  view.SetStatusText(ScanStatusText(PortIndex));
+  view.SetStatusColour(kScanColour);
+  AdvancePort();
+  if (PortIndex <= kLastPort) return;
+  Increment(ScanPasses);
+  if (ScanPasses != kPassesToGiveUp) return;
+  WriteNotDetectedAdvice();
+  view.EnableTimer(false);
+}
+
+void frmQel::LookForUnitOnOpenPort() {
+  if (view.StatusText() == kConnected) return;
+  const Value identification = QelCtrlMain1.DeviceInfo();
+  if (identification.isEmpty()) {
+    QelCtrlMain1.SetLinkOpen(false);
+    AdvancePort();
+    return;
+  }
+  view.SetStatusText(kConnected);
+  view.SetStatusColour(kConnectedColour);
+  WriteIdentificationReport(identification);
+}
+
+// Past port 32767 no port is left to try: the scan stops, and the overflow is still raised so
+// that the user learns why.
+void frmQel::AdvancePort() {
+  if (PortIndex == std::numeric_limits<int16_t>::max()) view.EnableTimer(false);
+  Increment(PortIndex);
+}
+
+void frmQel::WriteNotDetectedAdvice() {
+  view.SetStatusText(kNotDetected);
+  AddInfoLines(NotDetectedCauses());
+  if (WindowsVersionLevel() > kWindowsLevelThreshold) AddInfoLines(OldUsbUnitsNote());
+  if (WindowsVersionLevel() <= kWindowsLevelThreshold) AddInfoLines(DriverInstallNote());
+}
+
+void frmQel::WriteIdentificationReport(const Value& identification) {
+  const Value& modelElement = IdentificationElement(identification, kModelRow);
+  const int16_t modelCode = ToInt16(modelElement);
+  AddInfoLine(ModelCodeLine(modelCode));
+  AddInfoLine(ModelNameLine(ModelNames.Name(NumericValueOfText(modelElement))));
+  const Value& serialElement = IdentificationElement(identification, kSerialRow);
+  const int32_t serialValue = ToInt32(serialElement);
+  AddInfoLine(SerialNumberLine(serialElement));
+  AddInfoLine(FirmwareLine(IdentificationElement(identification, kFirmwareRow)));
+  AddInfoLine(PrescalerLine(0, ToByte(QelCtrlMain1.Prescaler(0))));
+  AddInfoLine(PrescalerLine(1, ToByte(QelCtrlMain1.Prescaler(1))));
+  view.ShowButton(MaintenanceButton::Reset);
+  AddInfoLines(SoftwareSection(WindowsVersionLevel()));
+  if (AccessoryBusCodes(modelCode)) {
+    AddInfoLines(KoraNetSection());
+    view.ShowButton(MaintenanceButton::Detect);
+  }
+  AddInfoLines(HardwareSection(modelCode));
+  if (NeedsInterfaceUpdate(modelCode, serialValue)) AddInfoLines(UpdateBlock());
+}
+
+void frmQel::AddInfoLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) AddInfoLine(line);
+}
+
+void frmQel::cmdReset_Click() { RepairPrescalers(QelCtrlMain1); }
+
+void frmQel::cmdDetect_Click() { ResetBusAccessories(QelCtrlMain1); }
+
+void frmQel::RunEvent(Handler handler) {
+  if (handlingEvent) return;
+  const EventInProgress inProgress(handlingEvent);
+  try {
+    (this->*handler)();
+  } catch (const Failure& failure) {
+    ShowFailure(handler, failure.source(), failure.description());
+  } catch (const std::exception& error) {
+    ShowFailure(handler, kToolSource, error.what());
+  }
+}
+
+void frmQel::ShowFailure(Handler handler, const std::string& source,
+                         const std::string& description) {
+  const bool isTick = handler == &frmQel::Timer1_Timer;
+  if (isTick && !tickFailuresShown.emplace(source, description).second) return;
+  try {
+    view.ShowInformation(FailureMessage(source, description), kWindowCaption);
+  } catch (const std::exception&) {
+    // The message box itself failed: there is no other way left to tell the user.
+  }
+}
 
 }  // namespace velmaris

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/FormView.h"
 #include "link/AcquisitionControl.h"
@@ -16,6 +19,7 @@ namespace velmaris {
 class frmQel {
  public:
   using VersionLevelQuery = std::function<int16_t()>;
+  using Handler = void (frmQel::*)();
 
   frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel);
 
@@ -26,6 +30,14 @@ class frmQel {
   void cmdReset_Click();
   void cmdDetect_Click();
 
+  // The shell's entry for every event: runs the handler and shows its failure, if any, in one
+  // message box; never throws. An event arriving while another is still being handled (a tick
+  // during the message box, which runs its own message loop) is skipped. A tick failure with the
+  // same source and description as one already shown is not shown again: a component failing
+  // the same way every second would otherwise raise a box every second. The program goes on; the
+  // timer keeps running unless the handler switched it off.
+  void RunEvent(Handler handler);
+
   void AddInfoLine(const std::string& line);
   void StartScanTimer();
   void WriteIdentificationReport(const Value& identification);
@@ -35,12 +47,22 @@ class frmQel {
   int16_t scanPasses() const { return ScanPasses; }
 
  private:
+  bool LinkIsOpen();
+  void TryToOpenPort();
+  void LookForUnitOnOpenPort();
+  void AdvancePort();
+  void WriteNotDetectedAdvice();
+  void AddInfoLines(const std::vector<std::string>& lines);
+  void ShowFailure(Handler handler, const std::string& source, const std::string& description);
+
   FormView& view;
   AcquisitionControl& QelCtrlMain1;
   VersionLevelQuery WindowsVersionLevel;
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;
+  bool handlingEvent = false;
+  std::set<std::pair<std::string, std::string>> tickFailuresShown;
 };
 
 }  // namespace velmaris

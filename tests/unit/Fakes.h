@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,10 +19,12 @@ class FakeControl : public AcquisitionControl {
  public:
   std::vector<std::string> calls;
   // Operation names ("LinkOpen=", "LinkParameter=", "PortNumber=", "DeviceInfo", "Prescaler",
-  // "Prescaler=", "SavePrescalers", "ResetAccessories", "LinkOpen") whose call fails.
+  // "Prescaler=", "SavePrescalers", "ResetAccessories", "LinkOpen") or exact call log entries
+  // ("Prescaler(1)=1") whose call fails.
   std::map<std::string, Failure> failing;
   // Ports on which writing LinkOpen True opens the link; the start-up open uses defaultPort.
   std::vector<int16_t> openablePorts;
+  bool everyPortOpens = false;
   int16_t defaultPort = -1;
   // DeviceInfo answers per port; a port without an entry answers Empty.
   std::map<int16_t, Value> deviceInfo;
@@ -48,7 +51,7 @@ class FakeControl : public AcquisitionControl {
       return;
     }
     const int16_t target = port < 0 ? defaultPort : port;
-    open = false;
+    open = everyPortOpens;
     for (int16_t p : openablePorts) open = open || p == target;
   }
   void SetLinkParameter(int32_t value) override {
@@ -77,6 +80,7 @@ class FakeControl : public AcquisitionControl {
  private:
   void Call(const std::string& operation, const std::string& entry) {
     auto it = failing.find(operation);
+    if (it == failing.end()) it = failing.find(entry);
     if (it != failing.end()) {
       calls.push_back(entry + " failed");
       throw it->second;
@@ -103,6 +107,8 @@ class FakeView : public FormView {
   std::vector<MessageBoxShown> messages;
   bool unloaded = false;
   int reportWrites = 0;
+  // Runs while a message box is up, as the box's own message loop would run other events.
+  std::function<void()> whileMessageShown;
 
   std::string ReportText() override { return report; }
   void SetReportText(const std::string& text) override {
@@ -119,8 +125,32 @@ class FakeView : public FormView {
   void PutOnClipboard(const std::string& text) override { clipboard = text; }
   void ShowInformation(const std::string& text, const std::string& title) override {
     messages.push_back({text, title});
+    if (whileMessageShown) whileMessageShown();
   }
   void Unload() override { unloaded = true; }
 };
+
+// An identification array as DeviceInfo hands it over: rows 0 to rows - 1 (at most 4), columns 0
+// and 1,
+// with the model code, firmware and serial number in column 1 and filler in column 0.
+inline Value IdentificationArray(Value model, Value firmware, Value serial, uint32_t rows = 4) {
+  ValueArray array;
+  array.bounds = {{0, rows}, {0, 2}};
+  const Value column1[] = {model, firmware, Value::integer(7, 16, true), serial};
+  for (uint32_t row = 0; row < rows; ++row) array.elements.push_back(Value::text("x"));
+  for (uint32_t row = 0; row < rows; ++row) array.elements.push_back(column1[row]);
+  return Value::array(std::move(array));
+}
+
+// The report's lines, split at CR LF.
+inline std::vector<std::string> ReportLines(const std::string& report) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = report.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(report.substr(start, end - start));
+  }
+  lines.push_back(report.substr(start));
+  return lines;
+}
 
 }  // namespace velmaris::testing

@@ -1,0 +1,235 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Fakes.h"
+#include "app/frmQel.h"
+#include "link/Failure.h"
+
+namespace velmaris {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testing::FakeControl;
+using testing::FakeView;
+using testing::IdentificationArray;
+using testing::ReportLines;
+
+constexpr size_t kHeadLines = 4;
+
+Value I16(int64_t v) { return Value::integer(v, 16, true); }
+Value I32(int64_t v) { return Value::integer(v, 32, true); }
+
+struct IdentificationReport : ::testing::Test {
+  FakeView view;
+  FakeControl control;
+  int16_t level = 8;
+  int levelQueries = 0;
+  frmQel form{view, control, [this] {
+                ++levelQueries;
+                return level;
+              }};
+
+  void SetUp() override {
+    form.Form_Load();
+    control.calls.clear();
+  }
+
+  std::vector<std::string> Written() const {
+    const std::vector<std::string> lines = ReportLines(view.report);
+    return {lines.begin() + kHeadLines, lines.end()};
+  }
+
+  // Writes the report for a unit and returns the lines it added.
+  std::vector<std::string> Report(Value model, Value firmware, Value serial) {
+    form.WriteIdentificationReport(IdentificationArray(model, firmware, serial));
+    return Written();
+  }
+};
+
+TEST_F(IdentificationReport, WorkedExampleLineForLine) {
+  EXPECT_THAT(
+      Report(I16(21), Value::text("3.10"), I16(300)),
+      ElementsAre("Código de Modelo: 21", "Nombre del Modelo: Nexo KoraNET", "Número de Serie: 12C",
+                  "Versión de Firmware: 3.10", "Prescaler RPM1: 1", "Prescaler RPM2: 1",
+                  "===========================", "COMPATIBILIDAD DEL SOFTWARE",
+                  "===========================", "Esta versión de Windows es compatible con las ",
+                  "últimas versiones del software Velmaris (año 2022 en adelante) ",
+                  "==== KORANET ====",
+                  "Esta interface posee comunicación KoraNET. Click en Detectar para "
+                  "resetear Accesorios",
+                  "================================", "COMPATIBILIDAD DEL HARDWARE",
+                  "================================",
+                  "Esta interface es compatible con todos los Windows"));
+  EXPECT_TRUE(view.resetVisible);
+  EXPECT_TRUE(view.detectVisible);
+  EXPECT_EQ(levelQueries, 1);
+  EXPECT_THAT(control.calls, ElementsAre("Prescaler(0)", "Prescaler(1)"));
+  EXPECT_EQ(view.status, "");
+  EXPECT_TRUE(view.timerEnabled);
+}
+
+TEST_F(IdentificationReport, SerialPortUnitOnOldWindowsWithSerialZero) {
+  level = 6;
+  const std::vector<std::string> lines = Report(I16(13), Value::real(2.0), I16(0));
+  EXPECT_THAT(
+      lines,
+      ElementsAre(
+          "Código de Modelo: 13", "Nombre del Modelo: RV-2 Pista", "Número de Serie: 0",
+          "Versión de Firmware: 2", "Prescaler RPM1: 1", "Prescaler RPM2: 1",
+          "===========================", "COMPATIBILIDAD DEL SOFTWARE",
+          "===========================", "Esta versión de Windows NO ES COMPATIBLE con las ",
+          "últimas versiones del software Velmaris (año 2022 en adelante) ",
+          "Recomendamos actualizar el Windows a Windows 7 o superior ",
+          "================================", "COMPATIBILIDAD DEL HARDWARE",
+          "================================", "Esta interface es compatible con todos los Windows",
+          "Tenga en cuenta que como la conexión es por PUERTO SERIAL",
+          "es posible que si usa un adaptador USB a Serial,",
+          "el mismo puede NO SER COMPATIBLE con algunas versiones", "de Windows más actualizadas.",
+          "Deberá instalar el driver más actualizado del fabricante ",
+          "de su adaptador y si este no funciona",
+          "deberá adquirir un adaptador nuevo. Según nuestra experiencia",
+          "solo funcionan bien las marcas Manhattan o Nisuta.",
+          "PARA UTILIZAR LAS ULTIMAS VERSIONES DE VELMARIS",
+          "DEBE ACTUALIZAR ESTA INTERFACE ELECTRONICA",
+          "LA ACTUALIZACION SE REALIZA EN NUESTRO TALLER",
+          "DEBERÁ ENVIARNOS LA INTERFACE (CAJITA NEGRA)",
+          "Y SI TUVIERA CENTRAL ATMOSFÉRICA, TAMBIEN"));
+  EXPECT_TRUE(view.resetVisible);
+  EXPECT_FALSE(view.detectVisible);
+}
+
+struct BandCase {
+  int16_t code;
+  int32_t serial;
+  int16_t level;
+  size_t lines;
+  bool accessoryBus;
+  const char* firstHardwareLine;
+  bool update;
+};
+
+TEST_F(IdentificationReport, EachBandAndLevelGetsItsSections) {
+  const char* const all = "Esta interface es compatible con todos los Windows";
+  const char* const xp = "Esta interface solo es compatible con Windows XP o Windows 7";
+  const BandCase cases[] = {
+      {0, 0, 7, 28, false, all, true},   {13, 0, 8, 28, false, all, true},
+      {13, 1, 8, 23, false, all, false}, {13, -1, 0, 24, false, all, false},
+      {14, 1, 7, 20, false, xp, true},   {18, 0, 6, 21, false, xp, true},
+      {19, 0, 8, 15, false, all, false}, {20, 0, 7, 15, false, all, false},
+      {23, 5, 6, 16, false, all, false}, {25, 0, 10, 15, false, all, false},
+      {21, 0, 5, 18, true, all, false},  {22, 9, 8, 17, true, all, false},
+  };
+  for (const BandCase& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "code " << c.code << " serial " << c.serial << " level " << c.level);
+    FakeView freshView;
+    FakeControl freshControl;
+    frmQel fresh{freshView, freshControl, [&] { return c.level; }};
+    fresh.Form_Load();
+    fresh.WriteIdentificationReport(IdentificationArray(I16(c.code), I16(1), I32(c.serial)));
+    const std::vector<std::string> lines = ReportLines(freshView.report);
+    const std::vector<std::string> written(lines.begin() + kHeadLines, lines.end());
+    ASSERT_EQ(written.size(), c.lines);
+    const bool newWindows = c.level >= 7;
+    EXPECT_EQ(written[9], newWindows ? "Esta versión de Windows es compatible con las "
+                                     : "Esta versión de Windows NO ES COMPATIBLE con las ");
+    const size_t hardware = 6 + 3 + (newWindows ? 2 : 3) + (c.accessoryBus ? 2 : 0);
+    EXPECT_EQ(written[hardware + 1], "COMPATIBILIDAD DEL HARDWARE");
+    EXPECT_EQ(written[hardware + 3], c.firstHardwareLine);
+    EXPECT_EQ(written.back() == "Y SI TUVIERA CENTRAL ATMOSFÉRICA, TAMBIEN", c.update);
+    EXPECT_EQ(freshView.detectVisible, c.accessoryBus);
+    EXPECT_TRUE(freshView.resetVisible);
+  }
+}
+
+TEST_F(IdentificationReport, RendersValuesAsTheUnitGivesThem) {
+  control.prescalers[0] = Value::integer(16, 8, false);
+  control.prescalers[1] = Value::integer(0, 8, false);
+  EXPECT_THAT(Report(I16(19), Value::real(3.1), I32(255)),
+              ::testing::IsSupersetOf({"Número de Serie: FF", "Versión de Firmware: 3.1",
+                                       "Prescaler RPM1: 16", "Prescaler RPM2: 0"}));
+  const size_t before = Written().size();
+  const std::vector<std::string> texts = Report(Value::text(" 20 "), Value::text(" v3 "), I16(-1));
+  EXPECT_EQ(texts[before], "Código de Modelo: 20");
+  EXPECT_EQ(texts[before + 1], "Nombre del Modelo: Nexo 2013/14 con Sensor");
+  EXPECT_EQ(texts[before + 2], "Número de Serie: FFFF");
+  EXPECT_EQ(texts[before + 3], "Versión de Firmware:  v3 ");
+}
+
+TEST_F(IdentificationReport, LaterReportsAppendAndKeepTheDetectButton) {
+  Report(I16(22), I16(1), I16(1));
+  const size_t afterFirst = Written().size();
+  Report(I16(19), I16(1), I16(1));
+  const std::vector<std::string> lines = Written();
+  EXPECT_EQ(lines.size(), afterFirst + 15);
+  EXPECT_EQ(lines[afterFirst], "Código de Modelo: 19");
+  EXPECT_TRUE(view.detectVisible);
+}
+
+struct FailureCase {
+  const char* what;
+  Value identification;
+  size_t linesWritten;
+};
+
+TEST_F(IdentificationReport, StopsAtTheFirstFailureKeepingEarlierLines) {
+  ValueArray oneDimensional;
+  oneDimensional.bounds = {{0, 4}};
+  oneDimensional.elements.assign(4, I16(21));
+  const FailureCase cases[] = {
+      {"not an array", Value::text("21"), 0},
+      {"Empty is no array", Value(), 0},
+      {"one-dimensional", Value::array(oneDimensional), 0},
+      {"model not a number", IdentificationArray(Value::text("abc"), I16(1), I16(1)), 0},
+      {"model beyond 16 bits", IdentificationArray(I32(40000), I16(1), I16(1)), 0},
+      {"model Null", IdentificationArray(Value::null(), I16(1), I16(1)), 0},
+      {"model 26", IdentificationArray(I16(26), I16(1), I16(1)), 1},
+      {"model -1", IdentificationArray(I16(-1), I16(1), I16(1)), 1},
+      {"model text beyond 16 bits", IdentificationArray(Value::text("1e5"), I16(1), I16(1)), 0},
+      {"no serial row", IdentificationArray(I16(21), I16(1), Value(), 3), 2},
+      {"serial not a number", IdentificationArray(I16(21), I16(1), Value::text("A1")), 2},
+      {"serial beyond 32 bits",
+       IdentificationArray(I16(21), I16(1), Value::integer(1LL << 32, 64, true)), 2},
+      {"firmware Null", IdentificationArray(I16(21), Value::null(), I16(1)), 3},
+      {"firmware NaN", IdentificationArray(I16(21), Value::real(std::nan("")), I16(1)), 3},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeView freshView;
+    FakeControl freshControl;
+    frmQel fresh{freshView, freshControl, [] { return int16_t{8}; }};
+    fresh.Form_Load();
+    EXPECT_THROW(fresh.WriteIdentificationReport(c.identification), Failure);
+    EXPECT_EQ(ReportLines(freshView.report).size(), kHeadLines + c.linesWritten);
+    EXPECT_FALSE(freshView.resetVisible);
+    EXPECT_FALSE(freshView.detectVisible);
+  }
+}
+
+TEST_F(IdentificationReport, PrescalerFailuresStopBeforeTheResetButton) {
+  const std::pair<const char*, size_t> failingReads[] = {{"Prescaler(0)", 4}, {"Prescaler(1)", 5}};
+  for (const auto& [read, written] : failingReads) {
+    for (bool outOfRange : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << read << (outOfRange ? " out of range" : " fails"));
+      FakeView freshView;
+      FakeControl freshControl;
+      const int channel = read[10] - '0';
+      if (outOfRange) {
+        freshControl.prescalers[channel] = I16(channel == 0 ? 256 : -1);
+      } else {
+        freshControl.failing.emplace(read, Failure("QelCtrlInertial", "fallo"));
+      }
+      frmQel fresh{freshView, freshControl, [] { return int16_t{8}; }};
+      fresh.Form_Load();
+      EXPECT_THROW(fresh.WriteIdentificationReport(IdentificationArray(I16(21), I16(1), I16(1))),
+                   Failure);
+      EXPECT_EQ(ReportLines(freshView.report).size(), kHeadLines + written);
+      EXPECT_FALSE(freshView.resetVisible);
+      EXPECT_FALSE(freshView.detectVisible);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velmaris

@@ -1,0 +1,314 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Fakes.h"
+#include "app/frmQel.h"
+#include "link/DownloadsPage.h"
+
+namespace velmaris {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testing::FakeControl;
+using testing::FakeView;
+using testing::IdentificationArray;
+using testing::ReportLines;
+
+constexpr uint32_t kRed = 0x0000FF;
+constexpr uint32_t kGreen = 0x008000;
+constexpr size_t kHeadLines = 4;
+constexpr int kTickLimit = 200;
+
+struct TickState {
+  std::string status;
+  uint32_t colour;
+  int16_t portIndex;
+  int16_t scanPasses;
+};
+
+struct PortScan : ::testing::Test {
+  FakeView view;
+  FakeControl control;
+  int16_t level = 8;
+  int levelQueries = 0;
+  frmQel form{view, control, [this] {
+                ++levelQueries;
+                return level;
+              }};
+  std::vector<TickState> ticks;
+
+  void Start() {
+    form.Form_Load();
+    control.calls.clear();
+  }
+
+  void Tick() {
+    form.Timer1_Timer();
+    ticks.push_back({view.status, view.statusColour, form.portIndex(), form.scanPasses()});
+  }
+
+  void TickUntilTimerStops() {
+    while (view.timerEnabled && ticks.size() < kTickLimit) Tick();
+  }
+
+  std::vector<std::string> PortNumbersWritten() const {
+    std::vector<std::string> ports;
+    for (const std::string& call : control.calls) {
+      if (call.rfind("PortNumber=", 0) == 0) ports.push_back(call.substr(11));
+    }
+    return ports;
+  }
+
+  std::vector<std::string> Appended() const {
+    const std::vector<std::string> lines = ReportLines(view.report);
+    return {lines.begin() + kHeadLines, lines.end()};
+  }
+
+  static Value Unit(int16_t model = 21) {
+    return IdentificationArray(Value::integer(model, 16, true), Value::text("3.10"),
+                               Value::integer(300, 16, true));
+  }
+};
+
+const std::vector<std::string> kCauses = {
+    "Se escanearon los puertos USB y COM1 al COM20.", "No se detectó ningún dispositivo Velmaris.",
+    "Esto puede deberse a varias razones.",           "* No está conectado a esta PC.",
+    "* El equipo está apagado o no funciona.",        "* Cable de conexión dañado.",
+};
+
+std::vector<std::string> AdviceFor(int16_t level) {
+  std::vector<std::string> lines = kCauses;
+  if (level > 7) {
+    lines.insert(lines.end(),
+                 {"* En esta versión de Windows no son compatibles algunas electrónicas del ",
+                  "  año 2017 o anteriores que tienen conexión USB"});
+  } else {
+    lines.insert(lines.end(),
+                 {"* En esta versión de Windows las electrónicas del año 2017 o anteriores",
+                  "  requieren la instalación de un controlador (driver). ",
+                  std::string("  Puede descargarse de la página de descargas de software en ") +
+                      kDownloadsPage,
+                  "  Luego de instalar el driver exitosamente, vuelve a ejecutar este "
+                  "diagnóstico."});
+  }
+  return lines;
+}
+
+TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
+  Start();
+  TickUntilTimerStops();
+  ASSERT_EQ(ticks.size(), 22u);
+  std::vector<std::string> expectedPorts;
+  for (int port = 0; port <= 21; ++port) expectedPorts.push_back(std::to_string(port));
+  EXPECT_THAT(PortNumbersWritten(), ElementsAreArray(expectedPorts));
+
+  EXPECT_EQ(ticks[0].status, "ESCANEANDO PUERTO USB");
+  for (size_t k = 2; k <= 21; ++k) {
+    EXPECT_EQ(ticks[k - 1].status, "ESCANEANDO PUERTO COM" + std::to_string(k - 1));
+    EXPECT_EQ(ticks[k - 1].portIndex, static_cast<int16_t>(k));
+    EXPECT_EQ(ticks[k - 1].scanPasses, k == 21 ? 1 : 0);
+  }
+  for (const TickState& tick : ticks) EXPECT_EQ(tick.colour, kRed);
+  EXPECT_EQ(ticks.back().status, "NO DETECTADO");
+  EXPECT_EQ(form.portIndex(), 22);
+  EXPECT_EQ(form.scanPasses(), 2);
+  EXPECT_THAT(Appended(), ElementsAreArray(AdviceFor(8)));
+  EXPECT_EQ(levelQueries, 2);
+  EXPECT_FALSE(view.timerEnabled);
+  // The last tick wrote "ESCANEANDO PUERTO COM21" before the advice replaced it.
+  EXPECT_THAT(std::vector<std::string>(control.calls.end() - 4, control.calls.end()),
+              ElementsAre("LinkOpen", "PortNumber=21", "LinkOpen=True", "LinkOpen"));
+}
+
+TEST_F(PortScan, AdviceBlockFollowsTheWindowsLevel) {
+  for (int16_t windowsLevel : {8, 10, 7, 6, 0}) {
+    SCOPED_TRACE(windowsLevel);
+    FakeView freshView;
+    FakeControl freshControl;
+    int queries = 0;
+    frmQel fresh{freshView, freshControl, [&] {
+                   ++queries;
+                   return windowsLevel;
+                 }};
+    fresh.Form_Load();
+    for (int tick = 0; tick < kTickLimit && freshView.timerEnabled; ++tick) fresh.Timer1_Timer();
+    const std::vector<std::string> lines = ReportLines(freshView.report);
+    EXPECT_THAT(std::vector<std::string>(lines.begin() + kHeadLines, lines.end()),
+                ElementsAreArray(AdviceFor(windowsLevel)));
+    EXPECT_EQ(queries, 2);
+  }
+}
+
+TEST_F(PortScan, AdviceAsksTheLevelAnewForEachTest) {
+  // A level that changes between the two questions gets both blocks or neither, as asked.
+  int16_t answers[] = {7, 8};
+  int asked = 0;
+  frmQel fickle{view, control, [&] { return answers[asked++ % 2]; }};
+  fickle.Form_Load();
+  for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) fickle.Timer1_Timer();
+  EXPECT_EQ(asked, 2);
+  EXPECT_THAT(Appended(), ElementsAreArray(kCauses));
+}
+
+TEST_F(PortScan, UnitOnCom3IsConnectedInTickFive) {
+  control.openablePorts = {3};
+  control.deviceInfo[3] = Unit();
+  Start();
+  for (int k = 0; k < 10; ++k) Tick();
+  EXPECT_EQ(ticks[0].status, "ESCANEANDO PUERTO USB");
+  EXPECT_EQ(ticks[1].status, "ESCANEANDO PUERTO COM1");
+  EXPECT_EQ(ticks[2].status, "ESCANEANDO PUERTO COM2");
+  EXPECT_EQ(ticks[3].status, "ESCANEANDO PUERTO COM2");
+  EXPECT_EQ(ticks[3].colour, kRed);
+  EXPECT_EQ(ticks[3].portIndex, 3);
+  for (size_t k = 4; k < ticks.size(); ++k) {
+    EXPECT_EQ(ticks[k].status, "CONECTADO");
+    EXPECT_EQ(ticks[k].colour, kGreen);
+    EXPECT_EQ(ticks[k].portIndex, 3);
+    EXPECT_EQ(ticks[k].scanPasses, 0);
+  }
+  const std::vector<std::string> report = Appended();
+  ASSERT_EQ(report.size(), 17u);
+  EXPECT_EQ(report[0], "Código de Modelo: 21");
+  EXPECT_TRUE(view.timerEnabled);
+  EXPECT_TRUE(view.resetVisible);
+  EXPECT_TRUE(view.detectVisible);
+  EXPECT_EQ(levelQueries, 1);
+}
+
+TEST_F(PortScan, ConnectedTicksReadOnlyLinkOpen) {
+  control.openablePorts = {3};
+  control.deviceInfo[3] = Unit();
+  Start();
+  for (int k = 0; k < 5; ++k) Tick();
+  control.calls.clear();
+  const std::string report = view.report;
+  for (int k = 0; k < 5; ++k) Tick();
+  EXPECT_EQ(control.calls, std::vector<std::string>(5, "LinkOpen"));
+  EXPECT_EQ(view.report, report);
+}
+
+TEST_F(PortScan, SilentCom1DelaysEverythingByOneTick) {
+  control.openablePorts = {1, 3};
+  control.deviceInfo[3] = Unit();
+  Start();
+  for (int k = 0; k < 6; ++k) Tick();
+  EXPECT_EQ(ticks[1].status, "ESCANEANDO PUERTO USB");
+  EXPECT_EQ(ticks[2].status, "ESCANEANDO PUERTO USB");
+  EXPECT_EQ(ticks[2].portIndex, 2);
+  EXPECT_EQ(ticks[3].status, "ESCANEANDO PUERTO COM2");
+  EXPECT_EQ(ticks[4].status, "ESCANEANDO PUERTO COM2");
+  EXPECT_EQ(ticks[5].status, "CONECTADO");
+  EXPECT_THAT(control.calls,
+              ::testing::Contains("LinkOpen=False").Times(1));  // COM1 closed in its 2nd tick
+}
+
+TEST_F(PortScan, SilentPort20MovesTheEndToCom22) {
+  control.openablePorts = {20};
+  Start();
+  TickUntilTimerStops();
+  ASSERT_EQ(ticks.size(), 24u);
+  EXPECT_EQ(ticks[20].portIndex, 20);  // COM20 opened
+  EXPECT_EQ(ticks[21].portIndex, 21);  // and gave nothing: not counted
+  EXPECT_EQ(ticks[21].scanPasses, 0);
+  EXPECT_EQ(ticks[22].status, "ESCANEANDO PUERTO COM21");
+  EXPECT_EQ(ticks[22].scanPasses, 1);
+  EXPECT_EQ(PortNumbersWritten().back(), "22");
+  EXPECT_EQ(ticks.back().status, "NO DETECTADO");
+  EXPECT_EQ(form.portIndex(), 23);
+}
+
+TEST_F(PortScan, SilentStartUpPortIsClosedAndUsbNeverTried) {
+  control.defaultPort = 99;  // the component's own port, outside the scan
+  control.openablePorts = {99};
+  view.status = "antes";
+  Start();
+  Tick();
+  EXPECT_THAT(control.calls, ElementsAre("LinkOpen", "DeviceInfo", "LinkOpen=False"));
+  EXPECT_EQ(ticks[0].status, "antes");
+  EXPECT_EQ(ticks[0].portIndex, 1);
+  TickUntilTimerStops();
+  EXPECT_EQ(ticks.size(), 22u);
+  EXPECT_THAT(PortNumbersWritten(), ::testing::Not(::testing::Contains("0")));
+  EXPECT_EQ(PortNumbersWritten().front(), "1");
+  EXPECT_EQ(PortNumbersWritten().back(), "21");
+}
+
+TEST_F(PortScan, UnitOnUsbConnectsWithoutAnyScanText) {
+  control.openablePorts = {0};
+  control.deviceInfo[0] = Unit(19);
+  Start();
+  Tick();
+  EXPECT_EQ(ticks[0].status, "");
+  EXPECT_EQ(ticks[0].portIndex, 0);
+  Tick();
+  EXPECT_EQ(ticks[1].status, "CONECTADO");
+  EXPECT_EQ(ticks[1].colour, kGreen);
+  EXPECT_EQ(Appended().front(), "Código de Modelo: 19");
+}
+
+TEST_F(PortScan, OnlyTheExactStatusMarksTheConnectedState) {
+  control.openablePorts = {0};
+  control.deviceInfo[0] = Unit();
+  Start();
+  Tick();
+  for (const char* status : {"conectado", "CONECTADO ", " CONECTADO", "CONECTADOS"}) {
+    view.status = status;
+    control.calls.clear();
+    Tick();
+    EXPECT_THAT(control.calls, ::testing::Contains("DeviceInfo")) << status;
+  }
+  EXPECT_EQ(ReportLines(view.report).size(), kHeadLines + 4 * 17);
+}
+
+TEST_F(PortScan, LinkOpenReadingsConvertToBoolean) {
+  control.openablePorts = {0};
+  Start();
+  control.linkOpenReads = {Value::integer(-1, 16, true)};  // open, but silent
+  Tick();
+  EXPECT_THAT(control.calls, ElementsAre("LinkOpen", "DeviceInfo", "LinkOpen=False"));
+  control.linkOpenReads = {Value::text("abc")};
+  EXPECT_THROW(Tick(), Failure);
+}
+
+TEST_F(PortScan, LeavingConnectedRetriesTheUnitsPort) {
+  control.openablePorts = {3};
+  control.deviceInfo[3] = Unit();
+  Start();
+  for (int k = 0; k < 5; ++k) Tick();
+  const std::string firstReport = view.report;
+
+  control.open = false;  // the link drops and the port opens again: nothing new
+  Tick();
+  EXPECT_THAT(PortNumbersWritten().back(), "3");
+  Tick();
+  EXPECT_EQ(view.status, "CONECTADO");
+  EXPECT_EQ(view.report, firstReport);
+
+  control.open = false;  // the link drops for good: the scan resumes past the unit's port
+  control.openablePorts = {4};
+  control.deviceInfo[4] = Unit(19);
+  Tick();
+  EXPECT_EQ(view.status, "ESCANEANDO PUERTO COM3");
+  EXPECT_EQ(view.statusColour, kRed);
+  EXPECT_EQ(form.portIndex(), 4);
+  Tick();
+  Tick();
+  EXPECT_EQ(view.status, "CONECTADO");
+  const std::vector<std::string> lines = Appended();
+  ASSERT_EQ(lines.size(), 17u + 15u);
+  EXPECT_EQ(lines[17], "Código de Modelo: 19");
+}
+
+TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {
+  Start();
+  control.failing.emplace("LinkOpen=", Failure("QelCtrlInertial", "no abre"));
+  EXPECT_THROW(Tick(), Failure);
+  EXPECT_THAT(control.calls, ElementsAre("LinkOpen", "PortNumber=0", "LinkOpen=True failed"));
+  EXPECT_EQ(form.portIndex(), 0);
+  EXPECT_EQ(view.status, "");
+}
+
+}  // namespace
+}  // namespace velmaris
