@@ -1,0 +1,111 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "Fakes.h"
+#include "app/frmQel.h"
+
+namespace velmaris {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::FakeControl;
+using testing::FakeView;
+
+const char* const kCaption = "Diagnóstico de Compatibilidad de Velmaris";
+
+struct FailurePolicy : ::testing::Test {
+  FakeView view;
+  FakeControl control;
+  frmQel form{view, control, [] { return int16_t{8}; }};
+
+  void SetUp() override {
+    form.Form_Load();
+    control.calls.clear();
+  }
+
+  void Tick() { form.RunEvent(&frmQel::Timer1_Timer); }
+};
+
+TEST_F(FailurePolicy, ShowsOneMessageWithDescriptionAndSourceAndGoesOn) {
+  control.failing.emplace("LinkOpen", Failure("QelCtrlInertial", "Error de automatización"));
+  Tick();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text,
+            "Se produjo un error: Error de automatización\r\nOrigen: QelCtrlInertial");
+  EXPECT_EQ(view.messages[0].title, kCaption);
+  EXPECT_TRUE(view.timerEnabled);
+
+  control.failing.clear();
+  Tick();
+  EXPECT_EQ(view.status, "ESCANEANDO PUERTO USB");
+}
+
+TEST_F(FailurePolicy, ATickFailingTheSameWayIsShownOnce) {
+  control.failing.emplace("LinkOpen", Failure("QelCtrlInertial", "fallo A"));
+  for (int k = 0; k < 5; ++k) Tick();
+  EXPECT_EQ(view.messages.size(), 1u);
+
+  control.failing.clear();
+  control.failing.emplace("LinkOpen", Failure("QelCtrlInertial", "fallo B"));
+  Tick();
+  Tick();
+  control.failing.clear();
+  control.failing.emplace("LinkOpen", Failure("Otro", "fallo A"));
+  Tick();
+  ASSERT_EQ(view.messages.size(), 3u);
+  EXPECT_EQ(view.messages[1].text, "Se produjo un error: fallo B\r\nOrigen: QelCtrlInertial");
+  EXPECT_EQ(view.messages[2].text, "Se produjo un error: fallo A\r\nOrigen: Otro");
+}
+
+TEST_F(FailurePolicy, EveryFailedClickIsShown) {
+  control.failing.emplace("ResetAccessories", Failure("QelCtrlInertial", "sin bus"));
+  form.RunEvent(&frmQel::cmdDetect_Click);
+  form.RunEvent(&frmQel::cmdDetect_Click);
+  EXPECT_EQ(view.messages.size(), 2u);
+  // A click failing the way a tick already did is still shown.
+  control.failing.emplace("LinkOpen", Failure("QelCtrlInertial", "sin bus"));
+  Tick();
+  EXPECT_EQ(view.messages.size(), 3u);
+}
+
+TEST_F(FailurePolicy, ATickDuringTheMessageIsSkipped) {
+  control.failing.emplace("ResetAccessories", Failure("QelCtrlInertial", "sin bus"));
+  view.whileMessageShown = [this] { Tick(); };
+  form.RunEvent(&frmQel::cmdDetect_Click);
+  EXPECT_THAT(control.calls, ElementsAre("ResetAccessories failed"));
+  view.whileMessageShown = nullptr;
+  Tick();
+  EXPECT_THAT(control.calls, ::testing::Contains("PortNumber=0"));
+}
+
+TEST_F(FailurePolicy, AFailingMessageBoxStaysInside) {
+  view.whileMessageShown = [] { throw std::runtime_error("no box"); };
+  control.failing.emplace("SavePrescalers", Failure("QelCtrlInertial", "x"));
+  EXPECT_NO_THROW(form.RunEvent(&frmQel::cmdReset_Click));
+  EXPECT_EQ(view.messages.size(), 1u);
+  // The guard was released: the next event runs.
+  view.whileMessageShown = nullptr;
+  control.failing.clear();
+  form.RunEvent(&frmQel::cmdReset_Click);
+  EXPECT_THAT(control.calls, ::testing::Contains("SavePrescalers"));
+}
+
+TEST_F(FailurePolicy, PortIndexOverflowStopsTheScanWithOneMessage) {
+  control.everyPortOpens = true;  // every port opens and stays silent, up to COM32767
+  int ticks = 0;
+  while (view.timerEnabled && ticks < 70000) {
+    Tick();
+    ++ticks;
+  }
+  EXPECT_EQ(ticks, 2 * 32768);
+  EXPECT_FALSE(view.timerEnabled);
+  EXPECT_EQ(form.portIndex(), 32767);
+  EXPECT_EQ(form.scanPasses(), 0);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text, "Se produjo un error: Desbordamiento\r\nOrigen: VelmarisDiag");
+}
+
+}  // namespace
+}  // namespace velmaris
