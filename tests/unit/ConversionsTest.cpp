@@ -203,11 +203,5 @@ TEST(Conversions, HexTextUsesTheElementsOwnWidth) {
   EXPECT_EQ(FailureOf([] { HexText(Text("serie")); }), "No coinciden los tipos");
 }
 
-TEST(Conversions, DecimalText) {
-  EXPECT_EQ(DecimalText(0), "0");
-  EXPECT_EQ(DecimalText(-32768), "-32768");
-  EXPECT_EQ(DecimalText(INT64_MIN), "-9223372036854775808");
-}
-
 }  // namespace
 }  // namespace velmaris

@@ -140,17 +140,6 @@ TEST_F(PortScan, AdviceBlockFollowsTheWindowsLevel) {
   }
 }
 
-TEST_F(PortScan, AdviceAsksTheLevelAnewForEachTest) {
-  // A level that changes between the two questions gets both blocks or neither, as asked.
-  int16_t answers[] = {7, 8};
-  int asked = 0;
-  frmQel fickle{view, control, [&] { return answers[asked++ % 2]; }};
-  fickle.Form_Load();
-  for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) fickle.Timer1_Timer();
-  EXPECT_EQ(asked, 2);
-  EXPECT_THAT(Appended(), ElementsAreArray(kCauses));
-}
-
 TEST_F(PortScan, UnitOnCom3IsConnectedInTickFive) {
   control.openablePorts = {3};
   control.deviceInfo[3] = Unit();
@@ -260,16 +249,6 @@ TEST_F(PortScan, OnlyTheExactStatusMarksTheConnectedState) {
     EXPECT_THAT(control.calls, ::testing::Contains("DeviceInfo")) << status;
   }
   EXPECT_EQ(ReportLines(view.report).size(), kHeadLines + 4 * 17);
-}
-
-TEST_F(PortScan, LinkOpenReadingsConvertToBoolean) {
-  control.openablePorts = {0};
-  Start();
-  control.linkOpenReads = {Value::integer(-1, 16, true)};  // open, but silent
-  Tick();
-  EXPECT_THAT(control.calls, ElementsAre("LinkOpen", "DeviceInfo", "LinkOpen=False"));
-  control.linkOpenReads = {Value::text("abc")};
-  EXPECT_THROW(Tick(), Failure);
 }
 
 TEST_F(PortScan, LeavingConnectedRetriesTheUnitsPort) {
