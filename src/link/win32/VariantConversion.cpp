@@ -1,0 +1,277 @@
+#include "link/win32/VariantConversion.h"
+
+#include <oleauto.h>
+
+#include <cstring>
+
+#include "link/win32/ComSupport.h"
+
+namespace velmaris {
+namespace {
+
+// Guards against references that point back at themselves and absurdly deep nesting.
+constexpr int kMaxDepth = 32;
+// Far above any identification array; beyond it an array is not read at all.
+constexpr uint64_t kMaxElements = 1u << 20;
+
+const char* BaseTypeName(VARTYPE type) {
+  switch (type) {
+    case VT_EMPTY:
+      return "VT_EMPTY";
+    case VT_NULL:
+      return "VT_NULL";
+    case VT_I2:
+      return "VT_I2";
+    case VT_I4:
+      return "VT_I4";
+    case VT_R4:
+      return "VT_R4";
+    case VT_R8:
+      return "VT_R8";
+    case VT_CY:
+      return "VT_CY";
+    case VT_DATE:
+      return "VT_DATE";
+    case VT_BSTR:
+      return "VT_BSTR";
+    case VT_DISPATCH:
+      return "VT_DISPATCH";
+    case VT_ERROR:
+      return "VT_ERROR";
+    case VT_BOOL:
+      return "VT_BOOL";
+    case VT_VARIANT:
+      return "VT_VARIANT";
+    case VT_UNKNOWN:
+      return "VT_UNKNOWN";
+    case VT_DECIMAL:
+      return "VT_DECIMAL";
+    case VT_I1:
+      return "VT_I1";
+    case VT_UI1:
+      return "VT_UI1";
+    case VT_UI2:
+      return "VT_UI2";
+    case VT_UI4:
+      return "VT_UI4";
+    case VT_I8:
+      return "VT_I8";
+    case VT_UI8:
+      return "VT_UI8";
+    case VT_INT:
+      return "VT_INT";
+    case VT_UINT:
+      return "VT_UINT";
+    case VT_VOID:
+      return "VT_VOID";
+    case VT_HRESULT:
+      return "VT_HRESULT";
+    case VT_PTR:
+      return "VT_PTR";
+    case VT_SAFEARRAY:
+      return "VT_SAFEARRAY";
+    case VT_CARRAY:
+      return "VT_CARRAY";
+    case VT_USERDEFINED:
+      return "VT_USERDEFINED";
+    case VT_LPSTR:
+      return "VT_LPSTR";
+    case VT_LPWSTR:
+      return "VT_LPWSTR";
+    case VT_RECORD:
+      return "VT_RECORD";
+    case VT_INT_PTR:
+      return "VT_INT_PTR";
+    case VT_UINT_PTR:
+      return "VT_UINT_PTR";
+    default:
+      return nullptr;
+  }
+}
+
+// Size of one array element of the given type; 0 for types the tool does not read from arrays.
+size_t ElementSize(VARTYPE type) {
+  switch (type) {
+    case VT_I1:
+    case VT_UI1:
+      return 1;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+      return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR:
+      return 4;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+      return 8;
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
+      return sizeof(void*);
+    case VT_DECIMAL:
+      return sizeof(DECIMAL);
+    case VT_VARIANT:
+      return sizeof(VARIANT);
+    default:
+      return 0;
+  }
+}
+
+Value Convert(const VARIANT& variant, int depth);
+
+// Holds a SAFEARRAY's data locked while it is read.
+class ArrayAccess {
+ public:
+  explicit ArrayAccess(SAFEARRAY* array) : array_(array) {
+    if (FAILED(SafeArrayAccessData(array_, &data_))) data_ = nullptr;
+  }
+  ~ArrayAccess() {
+    if (data_ != nullptr) SafeArrayUnaccessData(array_);
+  }
+  ArrayAccess(const ArrayAccess&) = delete;
+  ArrayAccess& operator=(const ArrayAccess&) = delete;
+  const unsigned char* data() const { return static_cast<const unsigned char*>(data_); }
+
+ private:
+  SAFEARRAY* array_;
+  void* data_ = nullptr;
+};
+
+Value ConvertArray(VARTYPE declared, SAFEARRAY* array, int depth) {
+  const std::string name = VariantTypeName(static_cast<VARTYPE>(VT_ARRAY | declared));
+  if (array == nullptr) return Value::unsupported(name + " (null)");
+
+  // The array's own idea of its element type wins over what the VARIANT claims, and its element
+  // size must agree with that type, or the data cannot be read safely.
+  VARTYPE elementType = declared;
+  VARTYPE stored = VT_EMPTY;
+  if (SUCCEEDED(SafeArrayGetVartype(array, &stored)) && stored != VT_EMPTY) elementType = stored;
+  const size_t elementSize = ElementSize(elementType);
+  if (elementSize == 0 || SafeArrayGetElemsize(array) != elementSize)
+    return Value::unsupported(name);
+
+  ValueArray result;
+  const UINT dims = SafeArrayGetDim(array);
+  uint64_t total = dims == 0 ? 0 : 1;
+  for (UINT dim = 1; dim <= dims; ++dim) {
+    LONG lower = 0, upper = 0;
+    if (FAILED(SafeArrayGetLBound(array, dim, &lower)) ||
+        FAILED(SafeArrayGetUBound(array, dim, &upper)))
+      return Value::unsupported(name);
+    ValueArray::Bound bound;
+    bound.lower = lower;
+    bound.count =
+        upper >= lower ? static_cast<uint32_t>(static_cast<int64_t>(upper) - lower + 1) : 0;
+    total *= bound.count;
+    if (total > kMaxElements) return Value::unsupported(name + " (too large)");
+    result.bounds.push_back(bound);
+  }
+  if (total == 0) return Value::array(std::move(result));
+
+  ArrayAccess access(array);
+  if (access.data() == nullptr) return Value::unsupported(name);
+  result.elements.reserve(static_cast<size_t>(total));
+  for (uint64_t i = 0; i < total; ++i) {
+    // Each element is read through a by-reference VARIANT, so every element type takes the
+    // same path as a single value does.
+    VARIANT element;
+    VariantInit(&element);
+    element.vt = static_cast<VARTYPE>(VT_BYREF | elementType);
+    element.byref = const_cast<unsigned char*>(access.data() + i * elementSize);
+    result.elements.push_back(Convert(element, depth + 1));
+  }
+  return Value::array(std::move(result));
+}
+
+Value Convert(const VARIANT& variant, int depth) {
+  const VARTYPE vt = variant.vt;
+  if (depth > kMaxDepth) return Value::unsupported(VariantTypeName(vt) + " (nested too deep)");
+
+  const bool byRef = (vt & VT_BYREF) != 0;
+  const VARTYPE base = vt & VT_TYPEMASK;
+  if (byRef && variant.byref == nullptr) return Value::unsupported(VariantTypeName(vt) + " (null)");
+
+  if (vt & VT_ARRAY) {
+    SAFEARRAY* array = byRef ? *variant.pparray : variant.parray;
+    return ConvertArray(base, array, depth);
+  }
+  if (vt & ~(VT_BYREF | VT_TYPEMASK)) return Value::unsupported(VariantTypeName(vt));
+
+  switch (base) {
+    case VT_EMPTY:
+      return byRef ? Value::unsupported(VariantTypeName(vt)) : Value();
+    case VT_NULL:
+      return byRef ? Value::unsupported(VariantTypeName(vt)) : Value::null();
+    case VT_BOOL:
+      return Value::boolean((byRef ? *variant.pboolVal : variant.boolVal) != VARIANT_FALSE);
+    case VT_I1:
+      return Value::integer(byRef ? *variant.pcVal : variant.cVal, 8, true);
+    case VT_UI1:
+      return Value::integer(byRef ? *variant.pbVal : variant.bVal, 8, false);
+    case VT_I2:
+      return Value::integer(byRef ? *variant.piVal : variant.iVal, 16, true);
+    case VT_UI2:
+      return Value::integer(byRef ? *variant.puiVal : variant.uiVal, 16, false);
+    case VT_I4:
+      return Value::integer(byRef ? *variant.plVal : variant.lVal, 32, true);
+    case VT_UI4:
+      return Value::integer(byRef ? *variant.pulVal : variant.ulVal, 32, false);
+    case VT_INT:
+      return Value::integer(byRef ? *variant.pintVal : variant.intVal, 32, true);
+    case VT_UINT:
+      return Value::integer(byRef ? *variant.puintVal : variant.uintVal, 32, false);
+    case VT_I8:
+      return Value::integer(byRef ? *variant.pllVal : variant.llVal, 64, true);
+    case VT_UI8:
+      return Value::integer(static_cast<int64_t>(byRef ? *variant.pullVal : variant.ullVal), 64,
+                            false);
+    case VT_R4:
+      return Value::real(byRef ? *variant.pfltVal : variant.fltVal);
+    case VT_R8:
+      return Value::real(byRef ? *variant.pdblVal : variant.dblVal);
+    case VT_DATE:
+      return Value::real(byRef ? *variant.pdate : variant.date);
+    case VT_CY: {
+      const CY amount = byRef ? *variant.pcyVal : variant.cyVal;
+      return Value::real(static_cast<double>(amount.int64) / 10000.0);
+    }
+    case VT_DECIMAL: {
+      DECIMAL number = byRef ? *variant.pdecVal : variant.decVal;
+      double real = 0.0;
+      if (FAILED(VarR8FromDec(&number, &real))) return Value::unsupported(VariantTypeName(vt));
+      return Value::real(real);
+    }
+    case VT_BSTR:
+      return Value::text(BstrToUtf8(byRef ? *variant.pbstrVal : variant.bstrVal));
+    case VT_VARIANT:
+      // Only meaningful by reference: a VARIANT inside another, e.g. an array element.
+      if (!byRef) return Value::unsupported(VariantTypeName(vt));
+      return Convert(*variant.pvarVal, depth + 1);
+    default:
+      return Value::unsupported(VariantTypeName(base));
+  }
+}
+
+}  // namespace
+
+std::string VariantTypeName(VARTYPE type) {
+  std::string name;
+  if (type & VT_BYREF) name += "VT_BYREF|";
+  if (type & VT_ARRAY) name += "VT_ARRAY|";
+  if (type & VT_VECTOR) name += "VT_VECTOR|";
+  const VARTYPE base = type & VT_TYPEMASK;
+  if (const char* known = BaseTypeName(base)) return name + known;
+  return name + "VT_" + std::to_string(base);
+}
+
+Value ToValue(const VARIANT& variant) { return Convert(variant, 0); }
+
+}  // namespace velmaris
