@@ -1,0 +1,237 @@
+#include "link/win32/ActiveXHost.h"
+
+#include <objbase.h>
+#include <oleauto.h>
+
+#include "link/Failure.h"
+#include "link/win32/ComObject.h"
+#include "link/win32/ComSupport.h"
+#include "platform/win32/Utf16.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace velmaris {
+namespace {
+
+// The container side of the control: client site, in-place site and frame in one object, as the
+// control never sees more of the window than this.
+class HostSite final : public IOleClientSite,
+                       public IOleInPlaceSite,
+                       public IOleInPlaceFrame,
+                       public RefCounted<HostSite> {
+ public:
+  HostSite(HWND window, const RECT& place) : window_(window), place_(place) {}
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
+      *object = static_cast<IOleClientSite*>(this);
+    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
+      *object = static_cast<IOleInPlaceSite*>(this);
+    } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
+      *object = static_cast<IOleInPlaceFrame*>(this);
+    } else {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
+  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
+
+  // IOleClientSite
+  HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+    if (moniker != nullptr) *moniker = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override {
+    if (container != nullptr) *container = nullptr;
+    return E_NOINTERFACE;
+  }
+  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow, shared by the in-place site and the frame.
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+    if (window == nullptr) return E_POINTER;
+    *window = window_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  // IOleInPlaceSite
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override {
+    inPlaceActive_ = true;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** ui,
+                                             LPRECT position, LPRECT clip,
+                                             LPOLEINPLACEFRAMEINFO info) override {
+    if (frame == nullptr || ui == nullptr || position == nullptr || clip == nullptr)
+      return E_POINTER;
+    *frame = static_cast<IOleInPlaceFrame*>(this);
+    AddRef();
+    *ui = nullptr;  // The frame is the only UI window.
+    *position = place_;
+    *clip = place_;
+    if (info != nullptr) {
+      info->fMDIApp = FALSE;
+      info->hwndFrame = window_;
+      info->haccel = nullptr;
+      info->cAccelEntries = 0;
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
+    inPlaceActive_ = false;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override {
+    return S_OK;  // The control keeps the place the window gave it.
+  }
+
+  // IOleInPlaceUIWindow: the control gets no toolbar space.
+  HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+  HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
+    return INPLACE_E_NOTOOLSPACE;
+  }
+  HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return OLE_E_INVALIDRECT; }
+  HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override {
+    return S_OK;
+  }
+
+  // IOleInPlaceFrame: no menus, no status bar, no accelerators of the control's.
+  HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+  bool inPlaceActive() const { return inPlaceActive_; }
+
+ private:
+  friend class RefCounted<HostSite>;
+  ~HostSite() = default;
+
+  HWND window_;
+  RECT place_;
+  bool inPlaceActive_ = false;
+};
+
+// The control's saved settings as the window keeps them: its extent and one further value.
+class SavedSettingsBag final : public IPropertyBag, public RefCounted<SavedSettingsBag> {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (iid != IID_IUnknown && iid != IID_IPropertyBag) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<IPropertyBag*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
+  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
+
+  HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+    if (name == nullptr || value == nullptr) return E_POINTER;
+    LONG saved = 0;
+    if (lstrcmpiW(name, L"_ExtentX") == 0 || lstrcmpiW(name, L"_ExtentY") == 0) {
+      saved = ActiveXHost::kExtentHimetric;
+    } else if (lstrcmpiW(name, L"_StockProps") == 0) {
+      saved = ActiveXHost::kStockProps;
+    } else {
+      return E_INVALIDARG;  // Not saved: the control keeps its default.
+    }
+    // The caller may ask for a type of its choice; otherwise it gets the saved 32-bit value.
+    const VARTYPE wanted = value->vt;
+    VariantClear(value);
+    value->vt = VT_I4;
+    value->lVal = saved;
+    if (wanted != VT_EMPTY && wanted != VT_I4) return VariantChangeType(value, value, 0, wanted);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return S_OK; }
+
+ private:
+  friend class RefCounted<SavedSettingsBag>;
+  ~SavedSettingsBag() = default;
+};
+
+}  // namespace
+
+std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const RECT& placeInPixels) {
+  return Create(parent, placeInPixels, kControlProgId);
+}
+
+std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const RECT& placeInPixels,
+                                                 const std::wstring& progId) {
+  const std::string source = Narrow(progId);
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+  if (FAILED(hr)) ThrowHresult(hr, source);
+
+  ComPtr<IUnknown> control;
+  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                        reinterpret_cast<void**>(control.GetAddressOf()));
+  if (FAILED(hr)) ThrowHresult(hr, source);
+
+  std::unique_ptr<ActiveXHost> host(new ActiveXHost());
+  hr = control.As(&host->dispatch_);
+  if (FAILED(hr)) ThrowHresult(hr, source);
+
+  // The OLE steps are a courtesy to a real control; the tool itself needs only IDispatch.
+  if (SUCCEEDED(control.As(&host->oleObject_))) host->Activate(parent, placeInPixels);
+  return host;
+}
+
+void ActiveXHost::Activate(HWND parent, const RECT& place) {
+  ComPtr<HostSite> site = MakeComObject<HostSite>(parent, place);
+  if (!site) return;
+  site_ = site;
+
+  // Some controls need their site before they load their settings, the rest after.
+  DWORD status = 0;
+  oleObject_->GetMiscStatus(DVASPECT_CONTENT, &status);
+  const bool siteFirst = (status & OLEMISC_SETCLIENTSITEFIRST) != 0;
+  if (siteFirst) oleObject_->SetClientSite(site_.Get());
+
+  bool loaded = false;
+  ComPtr<IPersistPropertyBag> persistBag;
+  if (SUCCEEDED(oleObject_.As(&persistBag))) {
+    ComPtr<SavedSettingsBag> bag = MakeComObject<SavedSettingsBag>();
+    loaded = bag && SUCCEEDED(persistBag->Load(bag.Get(), nullptr));
+  }
+  if (!loaded) {
+    ComPtr<IPersistStreamInit> persistStream;
+    if (SUCCEEDED(oleObject_.As(&persistStream))) persistStream->InitNew();
+  }
+
+  if (!siteFirst) oleObject_->SetClientSite(site_.Get());
+  SIZEL extent = {kExtentHimetric, kExtentHimetric};
+  oleObject_->SetExtent(DVASPECT_CONTENT, &extent);
+  RECT position = place;
+  oleObject_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.Get(), 0, parent, &position);
+}
+
+ActiveXHost::~ActiveXHost() {
+  if (!oleObject_) return;
+  ComPtr<IOleInPlaceObject> inPlace;
+  if (SUCCEEDED(oleObject_.As(&inPlace))) inPlace->InPlaceDeactivate();
+  oleObject_->Close(OLECLOSE_NOSAVE);
+  oleObject_->SetClientSite(nullptr);
+}
+
+}  // namespace velmaris

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <ocidl.h>
+#include <oleidl.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <string>
+
+namespace velmaris {
+
+// Hosts the acquisition control in a window, as a form hosts an ActiveX control: creates it
+// from its ProgID, gives it a client site, its extent and saved settings, and activates it in
+// place at the given spot. A component that offers nothing but IDispatch is hosted without the
+// OLE steps. Destroying the host deactivates and closes the control.
+class ActiveXHost {
+ public:
+  // Throws velmaris::Failure naming the component when it cannot be created.
+  static std::unique_ptr<ActiveXHost> Create(HWND parent, const RECT& placeInPixels);
+  // The same for another ProgID; lets tests host an unregistered or a different component.
+  static std::unique_ptr<ActiveXHost> Create(HWND parent, const RECT& placeInPixels,
+                                             const std::wstring& progId);
+
+  ~ActiveXHost();
+  ActiveXHost(const ActiveXHost&) = delete;
+  ActiveXHost& operator=(const ActiveXHost&) = delete;
+
+  IDispatch* dispatch() const { return dispatch_.Get(); }
+  // Whether the control took part in the OLE hosting (false for a plain IDispatch component).
+  bool isOleControl() const { return oleObject_ != nullptr; }
+
+  // The size and the saved value the window keeps for the control.
+  static constexpr LONG kExtentHimetric = 900;
+  static constexpr LONG kStockProps = 11;
+
+ private:
+  ActiveXHost() = default;
+  void Activate(HWND parent, const RECT& place);
+
+  Microsoft::WRL::ComPtr<IDispatch> dispatch_;
+  Microsoft::WRL::ComPtr<IOleObject> oleObject_;
+  Microsoft::WRL::ComPtr<IOleClientSite> site_;
+};
+
+}  // namespace velmaris
