@@ -1,0 +1,57 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qelsim {
+
+// A value as a scenario writes it, e.g. "I2 21" or "BSTR 3.10"; turned into a VARIANT on use.
+struct ValueSpec {
+  VARTYPE type = VT_EMPTY;
+  std::string literal;
+  bool nullText = false;  // NULLBSTR: a VT_BSTR whose pointer is null
+};
+
+// What the simulated component does, read from the scenario file.
+struct Scenario {
+  bool dispatchOnly = false;
+  std::string propertyBag = "yes";  // yes, no (interface absent) or fail (Load fails)
+  int defaultPort = 1;
+  enum class StartupOpen { Auto, Yes, No } startupOpen = StartupOpen::Auto;
+  bool allPortsOpen = false;
+  std::set<int> openPorts;
+  int unitPort = -1;  // -1: no unit anywhere
+  int answerAfter = 0;
+  std::vector<std::pair<LONG, LONG>> infoBounds;  // per dimension, the first index first
+  std::map<std::vector<LONG>, ValueSpec> infoElements;
+  ValueSpec prescaler[2];
+  std::set<std::string> missing;
+  std::set<std::string> failing;
+  std::set<std::string> failingBare;
+  std::string failSource = "QelCtrlInertial";
+  std::string failDescription = "The operation failed in the simulated component.";
+  bool failDeferred = false;
+  HRESULT bareHresult = E_FAIL;
+  bool portWriteBack = false;
+  SHORT portWriteBackValue = 0;
+};
+
+// Reads the scenario named by QELSIM_SCENARIO, or the built-in one (a unit on COM3). Problems
+// in the file are collected in `errors`, one line each, and the line is skipped.
+Scenario LoadScenario(std::vector<std::string>& errors);
+Scenario ParseScenario(const std::string& text, std::vector<std::string>& errors);
+
+// A fresh VARIANT holding the value; the caller clears it.
+HRESULT MakeVariant(const ValueSpec& spec, VARIANT* out);
+
+// UTF-8 of a wide string and back, and a path from the environment usable by Windows calls
+// (a Unix path like /tmp/x becomes Z:\tmp\x under Wine).
+std::string ToUtf8(const wchar_t* text, int length = -1);
+std::wstring FromUtf8(const std::string& text);
+std::wstring PathFromEnvironment(const wchar_t* name);
+
+}  // namespace qelsim
