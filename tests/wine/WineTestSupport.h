@@ -1,0 +1,63 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace velmaris::test {
+
+// OLE for the test's thread, as the program's main sets it up.
+class OleApartment {
+ public:
+  OleApartment() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
+  ~OleApartment() {
+    if (ok_) OleUninitialize();
+  }
+  OleApartment(const OleApartment&) = delete;
+  OleApartment& operator=(const OleApartment&) = delete;
+
+ private:
+  bool ok_;
+};
+
+// A parent window that is never shown.
+class HiddenWindow {
+ public:
+  HiddenWindow();
+  ~HiddenWindow();
+  HiddenWindow(const HiddenWindow&) = delete;
+  HiddenWindow& operator=(const HiddenWindow&) = delete;
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+// Points the simulated component at a scenario and a fresh call log for one test. The scenario
+// is either inline text or a file shipped in tests/simulator/scenarios.
+class SimulatorSession {
+ public:
+  static SimulatorSession FromText(const std::string& scenario);
+  static SimulatorSession FromShipped(const std::string& fileName);
+  ~SimulatorSession();
+  SimulatorSession(SimulatorSession&& other) noexcept;
+  SimulatorSession(const SimulatorSession&) = delete;
+  SimulatorSession& operator=(const SimulatorSession&) = delete;
+
+  // Every log line as written.
+  std::vector<std::string> Log() const;
+  // Log lines without their "[dispid=... flags=...]" detail.
+  std::vector<std::string> Calls() const;
+
+ private:
+  SimulatorSession(std::wstring scenario, bool ownScenario);
+  std::wstring scenario_;
+  std::wstring log_;
+  bool ownScenario_ = false;
+};
+
+// The pixel place the window gives the control: below the client area, 34 by 34.
+RECT ControlPlace();
+
+}  // namespace velmaris::test
