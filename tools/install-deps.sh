@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth xclip x11-apps imagemagick
+  wine wine32:i386 xvfb xauth xclip x11-apps x11-utils imagemagick
 )
 
 missing=()

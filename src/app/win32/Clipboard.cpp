@@ -5,7 +5,7 @@
 
 #include "link/Failure.h"
 
-namespace velmaris::win32 {
+namespace velmaris {
 
 namespace {
 
@@ -63,4 +63,4 @@ void PutTextOnClipboard(HWND owner, const std::wstring& text) {
   memory.release();  // the clipboard owns it now
 }
 
-}  // namespace velmaris::win32
+}  // namespace velmaris

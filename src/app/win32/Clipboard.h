@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace velmaris::win32 {
+namespace velmaris {
 
 // Replaces the clipboard's contents, in every format, by the text as CF_UNICODETEXT (Windows
 // derives the 8-bit formats from it). Another program may hold the clipboard open for a moment,
@@ -12,4 +12,4 @@ namespace velmaris::win32 {
 // Failure is raised.
 void PutTextOnClipboard(HWND owner, const std::wstring& text);
 
-}  // namespace velmaris::win32
+}  // namespace velmaris

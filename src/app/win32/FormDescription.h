@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace velmaris::win32 {
+namespace velmaris {
 
 // The window frmQel as designed: sizes and places in twips (1/1440 inch), converted at the
 // display's real DPI when the window is built.
@@ -52,4 +52,4 @@ inline constexpr int kStatusFontHundredthsOfPoint = 1575;
 inline constexpr UINT kTimer1 = 1;
 inline constexpr UINT kTimer1IntervalMs = 1000;
 
-}  // namespace velmaris::win32
+}  // namespace velmaris

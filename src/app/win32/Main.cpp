@@ -1,9 +1,9 @@
 // Program start: the window frmQel is the start-up object. It is created with its controls,
 // the acquisition control among them, runs its load event, and is then shown until it closes.
-#include <ole2.h>
 #include <windows.h>
-
+// windows.h first: the others rely on its types.
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <exception>
 #include <memory>
@@ -38,19 +38,18 @@ class OleSession {
 // QelCtrlMain1: the hosted component, or, when it cannot be created, a stand-in whose calls fail
 // with the reason, so the load event reports it like any other component failure.
 struct HostedControl {
-  std::unique_ptr<velmaris::win32::ActiveXHost> host;
+  std::unique_ptr<velmaris::ActiveXHost> host;
   std::unique_ptr<AcquisitionControl> control;
 };
 
-HostedControl HostAcquisitionControl(const velmaris::win32::MainWindow& window) {
+HostedControl HostAcquisitionControl(const velmaris::MainWindow& window) {
   try {
-    auto host = velmaris::win32::ActiveXHost::Create(window.handle(),
-                                                     window.AcquisitionControlPlace());
-    auto control = std::make_unique<velmaris::win32::DispatchControl>(host->dispatch());
+    auto host = velmaris::ActiveXHost::Create(window.handle(), window.AcquisitionControlPlace());
+    auto control = std::make_unique<velmaris::DispatchControl>(host->dispatch());
     return {std::move(host), std::move(control)};
   } catch (const Failure& failure) {
-    return {nullptr,
-            std::make_unique<velmaris::UnavailableControl>(failure.source(), failure.description())};
+    return {nullptr, std::make_unique<velmaris::UnavailableControl>(failure.source(),
+                                                                    failure.description())};
   }
 }
 
@@ -65,9 +64,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&commonControls);
   try {
-    auto window = velmaris::win32::MainWindow::Create(instance);
+    auto window = velmaris::MainWindow::Create(instance);
     HostedControl QelCtrlMain1 = HostAcquisitionControl(*window);
-    velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::win32::WindowsVersionLevel);
+    velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel);
     window->Attach(form);
     form.Form_Load();
     ShowWindow(window->handle(), show);

@@ -8,7 +8,7 @@
 #include "link/Failure.h"
 #include "platform/win32/Utf16.h"
 
-namespace velmaris::win32 {
+namespace velmaris {
 
 namespace {
 
@@ -22,7 +22,8 @@ std::wstring LastErrorText(const wchar_t* what) {
 
 std::wstring WindowText(HWND control) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(control, &text[0], static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(control, &text[0], static_cast<int>(text.size()))));
   return text;
 }
 
@@ -86,10 +87,9 @@ void MainWindow::CreateControls() {
         ToPixelsY(control.top), ToPixelsX(control.width), ToPixelsY(control.height), hwnd_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance_, nullptr);
     if (child == nullptr) FailInTool(Narrow(LastErrorText(L"No se pudo crear un control")));
-    SendMessageW(child, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(control.id == kTxtEstado ? statusFont_.get()
-                                                                   : dialogFont),
-                 FALSE);
+    SendMessageW(
+        child, WM_SETFONT,
+        reinterpret_cast<WPARAM>(control.id == kTxtEstado ? statusFont_.get() : dialogFont), FALSE);
   }
   // An edit box holds 32K characters unless told otherwise; the report must never be cut.
   SendMessageW(Control(kTxtInfo), EM_SETLIMITTEXT, 0, 0);
@@ -113,7 +113,8 @@ int MainWindow::RunMessageLoop() {
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* window = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* window =
+        static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     window->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
   }
@@ -207,9 +208,7 @@ void MainWindow::EnableTimer(bool enabled) {
   }
 }
 
-void MainWindow::PutOnClipboard(const std::string& text) {
-  PutTextOnClipboard(hwnd_, Widen(text));
-}
+void MainWindow::PutOnClipboard(const std::string& text) { PutTextOnClipboard(hwnd_, Widen(text)); }
 
 void MainWindow::ShowInformation(const std::string& text, const std::string& title) {
   MessageBoxW(hwnd_, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONINFORMATION);
@@ -217,4 +216,4 @@ void MainWindow::ShowInformation(const std::string& text, const std::string& tit
 
 void MainWindow::Unload() { DestroyWindow(hwnd_); }
 
-}  // namespace velmaris::win32
+}  // namespace velmaris

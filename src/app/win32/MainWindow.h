@@ -11,7 +11,7 @@ namespace velmaris {
 class frmQel;
 }
 
-namespace velmaris::win32 {
+namespace velmaris {
 
 struct GdiObjectDeleter {
   void operator()(HGDIOBJ object) const { DeleteObject(object); }
@@ -71,4 +71,4 @@ class MainWindow : public FormView {
   frmQel* form_ = nullptr;
 };
 
-}  // namespace velmaris::win32
+}  // namespace velmaris

@@ -4,7 +4,7 @@
 
 #include "platform/OSVersion.h"
 
-namespace velmaris::win32 {
+namespace velmaris {
 
 static_assert(sizeof(OSVERSIONINFOA) == 148, "the record the query expects");
 
@@ -16,4 +16,4 @@ int16_t WindowsVersionLevel() {
                                  record.dwMinorVersion);
 }
 
-}  // namespace velmaris::win32
+}  // namespace velmaris

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-namespace velmaris::win32 {
+namespace velmaris {
 
 // The Windows version level of this host, asked of GetVersionExA anew on every call.
 int16_t WindowsVersionLevel();
 
-}  // namespace velmaris::win32
+}  // namespace velmaris

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velmaris::e2e {
+
+// One run of the real VelmarisDiag.exe under Wine against the simulated component, driven from
+// outside the way a user or an automation tool would: by window caption, class and text.
+class AppUnderTest {
+ public:
+  struct Options {
+    Options(std::string scenario, std::string windowsVersion = "")
+        : scenario(std::move(scenario)), windowsVersion(std::move(windowsVersion)) {}
+    std::string scenario;        // a file of the simulator's scenarios folder
+    std::string windowsVersion;  // Wine's version setting for this run ("win7" ...)
+  };
+
+  explicit AppUnderTest(const Options& options);
+  ~AppUnderTest();
+  AppUnderTest(const AppUnderTest&) = delete;
+  AppUnderTest& operator=(const AppUnderTest&) = delete;
+
+  // The main window once it exists (visible or not); nullptr after the timeout.
+  HWND WaitForWindow(DWORD timeoutMs = 20000);
+  // A message box of the program; nullptr after the timeout.
+  HWND WaitForMessageBox(DWORD timeoutMs = 20000);
+  HWND MessageBoxOf() const;
+  bool WaitForExit(DWORD timeoutMs = 10000);
+  bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+  HWND window() const { return window_; }
+  HWND Button(const std::wstring& caption) const;
+  HWND StatusBox() const;
+  HWND ReportPane() const;
+  void Click(HWND button) const;
+  void CloseByCloseBox() const;
+
+  // The simulated component's call log, one entry per call received.
+  std::vector<std::string> Log() const;
+  std::string LogText() const;
+
+ private:
+  HWND FindTopLevel(const wchar_t* windowClass) const;
+
+  PROCESS_INFORMATION process_ = {};
+  HWND window_ = nullptr;
+  std::wstring logPath_;
+  std::wstring exePath_;
+};
+
+std::wstring Text(HWND window);
+std::string Utf8(const std::wstring& text);
+std::wstring Wide(const std::string& text);
+// The Windows path of a Unix path, through Wine's Z: drive.
+std::wstring FromUnixPath(const std::string& path);
+std::string RequiredEnvironment(const char* name);
+// Unicode text on the clipboard, as another program would paste it.
+std::wstring ClipboardText();
+
+}  // namespace velmaris::e2e

@@ -1,0 +1,181 @@
+// The scan on real one-second ticks: the real exe, the simulated component, a Wine version each.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "AppUnderTest.h"
+#include "link/DownloadsPage.h"
+
+namespace velmaris::e2e {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+std::vector<std::string> Lines(const std::wstring& text) {
+  std::vector<std::string> lines;
+  const std::string utf8 = Utf8(text);
+  size_t start = 0;
+  for (size_t end; (end = utf8.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(utf8.substr(start, end - start));
+  }
+  lines.push_back(utf8.substr(start));
+  return lines;
+}
+
+std::vector<std::string> After(const std::vector<std::string>& lines, size_t count) {
+  return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(count, lines.size())), lines.end()};
+}
+
+// The operation of each component call in the log ("put PortNumber", "get LinkOpen" ...).
+std::vector<std::string> Operations(const std::vector<std::string>& log) {
+  std::vector<std::string> operations;
+  for (const std::string& entry : log) {
+    if (entry.rfind("put ", 0) != 0 && entry.rfind("get ", 0) != 0 && entry.rfind("call ", 0) != 0)
+      continue;
+    const size_t second = entry.find(' ', entry.find(' ') + 1);
+    operations.push_back(entry.substr(0, second));
+  }
+  return operations;
+}
+
+std::vector<std::string> PortsWritten(const std::vector<std::string>& log) {
+  std::vector<std::string> ports;
+  for (const std::string& entry : log) {
+    if (entry.rfind("put PortNumber", 0) != 0) continue;
+    const size_t value = entry.find("value=") + 6;
+    ports.push_back(entry.substr(value, entry.find(' ', value) - value));
+  }
+  return ports;
+}
+
+constexpr size_t kHeadLines = 4;
+
+TEST(Scan, FindsTheUnitOnCom3InTheFifthTickAndThenOnlyWatchesTheLink) {
+  AppUnderTest app({"com3-unit", "win7"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  ASSERT_TRUE(app.WaitUntil([&] { return Text(app.StatusBox()) == L"CONECTADO"; }, 20000))
+      << Utf8(Text(app.StatusBox()));
+  ASSERT_TRUE(app.WaitUntil(
+      [&] { return IsWindowVisible(app.Button(L"Reparar Prescalers 1:1")) != FALSE; }, 5000));
+  EXPECT_FALSE(IsWindowVisible(app.Button(L"Detectar Acc")));
+
+  EXPECT_THAT(
+      After(Lines(Text(app.ReportPane())), kHeadLines),
+      ElementsAre("Código de Modelo: 19", "Nombre del Modelo: Nexo 2013/14", "Número de Serie: 12C",
+                  "Versión de Firmware: 3.10", "Prescaler RPM1: 1", "Prescaler RPM2: 1",
+                  "===========================", "COMPATIBILIDAD DEL SOFTWARE",
+                  "===========================", "Esta versión de Windows es compatible con las ",
+                  "últimas versiones del software Velmaris (año 2022 en adelante) ",
+                  "================================", "COMPATIBILIDAD DEL HARDWARE",
+                  "================================",
+                  "Esta interface es compatible con todos los Windows"));
+
+  // Ticks 1 to 3 fail on USB, COM1 and COM2, tick 4 opens COM3, tick 5 reads the unit.
+  const std::vector<std::string> log = app.Log();
+  EXPECT_THAT(PortsWritten(log), ElementsAre("0", "1", "2", "3"));
+  const std::vector<std::string> startupAndTicks = Operations(log);
+  const std::vector<std::string> expected = {
+      "put LinkOpen", "put LinkParameter", "put LinkOpen",                     // start-up
+      "get LinkOpen", "put PortNumber",    "put LinkOpen",  "get LinkOpen",    // 1: USB
+      "get LinkOpen", "put PortNumber",    "put LinkOpen",  "get LinkOpen",    // 2: COM1
+      "get LinkOpen", "put PortNumber",    "put LinkOpen",  "get LinkOpen",    // 3: COM2
+      "get LinkOpen", "put PortNumber",    "put LinkOpen",  "get LinkOpen",    // 4: COM3 opens
+      "get LinkOpen", "get DeviceInfo",    "get Prescaler", "get Prescaler"};  // 5
+  ASSERT_GE(startupAndTicks.size(), expected.size()) << app.LogText();
+  EXPECT_THAT(
+      std::vector<std::string>(startupAndTicks.begin(), startupAndTicks.begin() + expected.size()),
+      ElementsAreArray(expected));
+
+  const size_t before = Operations(app.Log()).size();
+  Sleep(3500);
+  const std::vector<std::string> later = After(Operations(app.Log()), before);
+  EXPECT_GE(later.size(), 2u);
+  EXPECT_LE(later.size(), 5u);
+  for (const std::string& operation : later) EXPECT_EQ(operation, "get LinkOpen");
+  EXPECT_EQ(Lines(Text(app.ReportPane())).size(), kHeadLines + 15) << "the report is written once";
+}
+
+TEST(Scan, MaintenanceButtonsMakeExactlyTheirCalls) {
+  AppUnderTest app({"koranet-unit", "win10"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  ASSERT_TRUE(
+      app.WaitUntil([&] { return IsWindowVisible(app.Button(L"Detectar Acc")) != FALSE; }, 20000));
+  const std::vector<std::string> report = Lines(Text(app.ReportPane()));
+  EXPECT_THAT(report, ::testing::Contains("==== KORANET ===="));
+  EXPECT_THAT(report, ::testing::Contains("Número de Serie: 1234"));
+  EXPECT_THAT(report, ::testing::Contains("Prescaler RPM1: 4"));
+
+  size_t before = app.Log().size();
+  app.Click(app.Button(L"Reparar Prescalers 1:1"));
+  ASSERT_TRUE(app.WaitUntil(
+      [&] { return app.LogText().find("call SavePrescalers") != std::string::npos; }, 5000));
+  std::vector<std::string> calls;
+  for (const std::string& entry : After(app.Log(), before)) {
+    if (entry.rfind("get LinkOpen", 0) != 0) calls.push_back(entry.substr(0, entry.find(" [")));
+  }
+  EXPECT_THAT(calls, ElementsAre("put Prescaler index vt=VT_I4 value=0 vt=VT_UI1 value=1",
+                                 "put Prescaler index vt=VT_I4 value=1 vt=VT_UI1 value=1",
+                                 "call SavePrescalers"));
+
+  before = app.Log().size();
+  app.Click(app.Button(L"Detectar Acc"));
+  app.Click(app.Button(L"Detectar Acc"));
+  ASSERT_TRUE(app.WaitUntil(
+      [&] {
+        const auto log = After(app.Log(), before);
+        return std::count_if(log.begin(), log.end(), [](const std::string& e) {
+                 return e.rfind("call ResetAccessories", 0) == 0;
+               }) == 2;
+      },
+      5000));
+  EXPECT_EQ(Lines(Text(app.ReportPane())), report) << "the commands write nothing";
+  EXPECT_EQ(Text(app.StatusBox()), L"CONECTADO");
+}
+
+void ExpectNotDetected(const std::string& windowsVersion,
+                       const std::vector<std::string>& closingBlock) {
+  AppUnderTest app({"no-unit", windowsVersion});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  ASSERT_TRUE(app.WaitUntil([&] { return Text(app.StatusBox()) == L"NO DETECTADO"; }, 40000))
+      << Utf8(Text(app.StatusBox()));
+  std::vector<std::string> advice = {"Se escanearon los puertos USB y COM1 al COM20.",
+                                     "No se detectó ningún dispositivo Velmaris.",
+                                     "Esto puede deberse a varias razones.",
+                                     "* No está conectado a esta PC.",
+                                     "* El equipo está apagado o no funciona.",
+                                     "* Cable de conexión dañado."};
+  advice.insert(advice.end(), closingBlock.begin(), closingBlock.end());
+  ASSERT_TRUE(app.WaitUntil(
+      [&] { return After(Lines(Text(app.ReportPane())), kHeadLines).size() == advice.size(); },
+      5000));
+  EXPECT_THAT(After(Lines(Text(app.ReportPane())), kHeadLines), ElementsAreArray(advice));
+
+  std::vector<std::string> ports;
+  for (int port = 0; port <= 21; ++port) ports.push_back(std::to_string(port));
+  EXPECT_THAT(PortsWritten(app.Log()), ElementsAreArray(ports));
+  const size_t calls = Operations(app.Log()).size();
+  Sleep(2500);
+  EXPECT_EQ(Operations(app.Log()).size(), calls) << "no tick after the advice";
+  EXPECT_FALSE(IsWindowVisible(app.Button(L"Reparar Prescalers 1:1")));
+}
+
+TEST(Scan, NoUnitAtLevelEightEndsWithTheOldUsbUnitsNote) {
+  ExpectNotDetected("win10", {"* En esta versión de Windows no son compatibles algunas "
+                              "electrónicas del ",
+                              "  año 2017 o anteriores que tienen conexión USB"});
+}
+
+TEST(Scan, NoUnitOnWindowsXpEndsWithTheDriverNote) {
+  const std::string downloads = kDownloadsPage;
+  ExpectNotDetected(
+      "winxp", {"* En esta versión de Windows las electrónicas del año 2017 o anteriores",
+                "  requieren la instalación de un controlador (driver). ",
+                "  Puede descargarse de la página de descargas de software en " + downloads,
+                "  Luego de instalar el driver exitosamente, vuelve a ejecutar este diagnóstico."});
+}
+
+}  // namespace
+}  // namespace velmaris::e2e

@@ -1,0 +1,209 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "AppUnderTest.h"
+
+namespace velmaris::e2e {
+namespace {
+
+using ::testing::HasSubstr;
+
+const wchar_t* const kHead =
+    L"INFORME DE DIAGNÓSTICO DE VELMARIS\r\n"
+    L"=====================================\r\n"
+    L"Herramienta de Diagnóstico Version: 2.3\r\n"
+    L"=====================================";
+const wchar_t* const kInstallAdvice =
+    L" - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o superior";
+
+RECT ClientRectOf(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+struct Expected {
+  const wchar_t* caption;
+  int left, top, width, height;
+  bool visible;
+};
+
+void ExpectPlace(HWND control, const Expected& expected) {
+  ASSERT_NE(control, nullptr) << Utf8(expected.caption);
+  const RECT rect = ClientRectOf(control);
+  EXPECT_EQ(rect.left, expected.left) << Utf8(expected.caption);
+  EXPECT_EQ(rect.top, expected.top) << Utf8(expected.caption);
+  EXPECT_EQ(rect.right - rect.left, expected.width) << Utf8(expected.caption);
+  EXPECT_EQ(rect.bottom - rect.top, expected.height) << Utf8(expected.caption);
+  EXPECT_EQ(IsWindowVisible(control) != FALSE, expected.visible) << Utf8(expected.caption);
+}
+
+// Calls the component received during start-up: everything before the first tick's read.
+std::vector<std::string> StartupCalls(const std::vector<std::string>& log) {
+  std::vector<std::string> calls;
+  for (const std::string& entry : log) {
+    if (entry.rfind("get LinkOpen", 0) == 0) break;
+    if (entry.rfind("put ", 0) == 0 || entry.rfind("get ", 0) == 0 ||
+        entry.rfind("call ", 0) == 0) {
+      calls.push_back(entry);
+    }
+  }
+  return calls;
+}
+
+TEST(Startup, OpensTheDesignedWindowWithTheReportHead) {
+  AppUnderTest app({"com3-unit"});
+  HWND window = app.WaitForWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, 10000));
+  EXPECT_EQ(app.MessageBoxOf(), nullptr);
+
+  const LONG style = GetWindowLongW(window, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_MINIMIZEBOX);
+
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 472);
+  EXPECT_EQ(client.bottom, 438);
+
+  ExpectPlace(app.StatusBox(), {L"txtEstado", 8, 8, 457, 25, true});
+  ExpectPlace(app.ReportPane(), {L"txtInfo", 8, 40, 457, 353, true});
+  ExpectPlace(app.Button(L"Reparar Prescalers 1:1"), {L"cmdReset", 8, 400, 129, 25, false});
+  ExpectPlace(app.Button(L"Detectar Acc"), {L"cmdDetect", 192, 400, 73, 25, false});
+  ExpectPlace(app.Button(L"Copiar Informe"), {L"cmdCopy", 272, 400, 105, 25, true});
+  ExpectPlace(app.Button(L"Salir"), {L"cmdExit", 384, 400, 73, 25, true});
+
+  HWND status = app.StatusBox();
+  EXPECT_TRUE(GetWindowLongW(status, GWL_STYLE) & ES_READONLY);
+  EXPECT_FALSE(GetWindowLongW(app.ReportPane(), GWL_STYLE) &
+               (ES_READONLY | WS_VSCROLL | WS_HSCROLL));
+  for (const wchar_t* caption :
+       {L"Reparar Prescalers 1:1", L"Detectar Acc", L"Copiar Informe", L"Salir"}) {
+    EXPECT_FALSE(GetWindowLongW(app.Button(caption), GWL_STYLE) & BS_DEFPUSHBUTTON);
+  }
+
+  EXPECT_EQ(Text(app.ReportPane()), kHead);
+  const std::wstring statusText = Text(status);
+  if (app.LogText().find("PortNumber") == std::string::npos) {
+    EXPECT_EQ(statusText, L"") << "no tick has run yet, so nothing may have written the status";
+  }
+
+  const std::vector<std::string> calls = StartupCalls(app.Log());
+  ASSERT_EQ(calls.size(), 3u) << app.LogText();
+  EXPECT_THAT(calls[0], HasSubstr("put LinkOpen vt=VT_BOOL value=False"));
+  EXPECT_THAT(calls[1], HasSubstr("put LinkParameter vt=VT_I4 value=10"));
+  EXPECT_THAT(calls[2], HasSubstr("put LinkOpen vt=VT_BOOL value=True"));
+}
+
+TEST(Startup, CopyPutsTheWholeReportOnTheClipboardWithItsAccents) {
+  AppUnderTest app({"no-unit"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  // Something else on the clipboard first, in another format, so the copy must replace it.
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  SetClipboardData(RegisterClipboardFormatW(L"VelmarisDiag test"), GlobalAlloc(GMEM_MOVEABLE, 4));
+  CloseClipboard();
+
+  app.Click(app.Button(L"Copiar Informe"));
+  std::wstring copied;
+  ASSERT_TRUE(app.WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 10000));
+  EXPECT_EQ(copied, Text(app.ReportPane()));
+  EXPECT_EQ(copied.substr(0, wcslen(kHead)), kHead);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatW(L"VelmarisDiag test")));
+  CloseClipboard();
+
+  // What an X program pastes: the same text with its accents.
+  const std::string xclipOut = RequiredEnvironment("VELMARIS_TEST_TMP") + "/xclip-" +
+                               std::to_string(GetCurrentProcessId()) + ".txt";
+  std::wstring command =
+      L"/bin/sh -c \"xclip -selection clipboard -o > '" + Wide(xclipOut) + L"'\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  std::string pasted;
+  app.WaitUntil(
+      [&] {
+        HANDLE file = CreateFileW(FromUnixPath(xclipOut).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        char buffer[4096];
+        DWORD read = 0;
+        pasted.clear();
+        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+          pasted.append(buffer, read);
+        }
+        CloseHandle(file);
+        return !pasted.empty();
+      },
+      10000);
+  DeleteFileW(FromUnixPath(xclipOut).c_str());
+  std::string expected = Utf8(kHead);
+  std::string pastedNoCr = pasted;
+  pastedNoCr.erase(std::remove(pastedNoCr.begin(), pastedNoCr.end(), '\r'), pastedNoCr.end());
+  expected.erase(std::remove(expected.begin(), expected.end(), '\r'), expected.end());
+  EXPECT_EQ(pastedNoCr.substr(0, expected.size()), expected);
+}
+
+TEST(Startup, ComponentWithoutLinkParameterIsReportedBeforeTheWindowShows) {
+  AppUnderTest app({"missing-linkparameter"});
+  HWND box = app.WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  EXPECT_FALSE(IsWindowVisible(app.window()));
+  EXPECT_EQ(Text(box), L"Error");
+  HWND message = GetDlgItem(box, 0xFFFF);
+  ASSERT_NE(message, nullptr);
+  const std::wstring text = Text(message);
+  ASSERT_GE(text.size(), wcslen(kInstallAdvice));
+  EXPECT_EQ(text.substr(text.size() - wcslen(kInstallAdvice)), kInstallAdvice);
+
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  EXPECT_EQ(Text(app.ReportPane()), kHead);
+  Sleep(2500);  // two ticks' worth: the timer must never have started
+  const std::vector<std::string> log = app.Log();
+  const auto componentCalls = std::count_if(log.begin(), log.end(), [](const std::string& e) {
+    return e.rfind("put ", 0) == 0 || e.rfind("get ", 0) == 0 || e.rfind("call ", 0) == 0;
+  });
+  EXPECT_EQ(componentCalls, 2) << app.LogText();
+  EXPECT_THAT(app.LogText(), HasSubstr("put LinkOpen vt=VT_BOOL value=False"));
+  EXPECT_THAT(app.LogText(), ::testing::Not(HasSubstr("value=True")));
+}
+
+TEST(Startup, CloseBoxEndsTheProgramWithoutClosingTheLink) {
+  AppUnderTest app({"com3-unit"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  ASSERT_TRUE(app.WaitUntil([&] { return app.LogText().find("get LinkOpen") != std::string::npos; },
+                            10000));
+  app.CloseByCloseBox();
+  ASSERT_TRUE(app.WaitForExit());
+  const std::string log = app.LogText();
+  EXPECT_EQ(log.find("put LinkOpen vt=VT_BOOL value=False"),
+            log.rfind("put LinkOpen vt=VT_BOOL value=False"))
+      << "only the start-up write of False\n"
+      << log;
+}
+
+TEST(Startup, ExitButtonEndsTheProgram) {
+  AppUnderTest app({"no-unit"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  app.Click(app.Button(L"Salir"));
+  EXPECT_TRUE(app.WaitForExit());
+}
+
+}  // namespace
+}  // namespace velmaris::e2e

@@ -1,0 +1,97 @@
+// The real window class, in this test's own process: what cannot be read across processes under
+// Wine (fonts, colours) and what needs no component at all.
+#include <gtest/gtest.h>
+
+#include "../unit/Fakes.h"
+#include "app/frmQel.h"
+#include "app/win32/MainWindow.h"
+
+namespace velmaris {
+namespace {
+
+DWORD WINAPI AnswerErrorBox(void*) {
+  for (int i = 0; i < 400; ++i) {
+    if (HWND box = FindWindowW(L"#32770", L"Error")) {
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return 0;
+    }
+    Sleep(25);
+  }
+  return 1;
+}
+
+struct Window : ::testing::Test {
+  std::unique_ptr<MainWindow> window = MainWindow::Create(GetModuleHandleW(nullptr));
+  testing::FakeControl control;
+  frmQel form{*window, control, [] { return int16_t{8}; }};
+
+  HWND Child(const wchar_t* windowClass, bool multiLine) const {
+    for (HWND child = GetWindow(window->handle(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      wchar_t name[32] = {};
+      GetClassNameW(child, name, 32);
+      if (lstrcmpiW(name, windowClass) == 0 &&
+          ((GetWindowLongW(child, GWL_STYLE) & ES_MULTILINE) != 0) == multiLine) {
+        return child;
+      }
+    }
+    return nullptr;
+  }
+
+  COLORREF StatusTextColour() const {
+    HDC dc = GetDC(window->handle());
+    SendMessageW(window->handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(Child(L"EDIT", false)));
+    const COLORREF colour = GetTextColor(dc);
+    const COLORREF background = GetBkColor(dc);
+    ReleaseDC(window->handle(), dc);
+    EXPECT_EQ(background, GetSysColor(COLOR_BTNFACE));
+    return colour;
+  }
+};
+
+TEST_F(Window, StatusBoxUsesBoldCourierNewOnButtonFace) {
+  HWND status = Child(L"EDIT", false);
+  ASSERT_NE(status, nullptr);
+  LOGFONTW font = {};
+  ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(status, WM_GETFONT, 0, 0)), sizeof font,
+                       &font),
+            0);
+  EXPECT_STREQ(font.lfFaceName, L"Courier New");
+  EXPECT_EQ(font.lfWeight, FW_BOLD);
+  EXPECT_EQ(font.lfHeight, -MulDiv(1575, window->dpiY(), 7200));  // 15.75 points
+  EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
+  EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
+
+  EXPECT_EQ(StatusTextColour(), GetSysColor(COLOR_WINDOWTEXT));
+  window->SetStatusColour(0x0000FF);
+  EXPECT_EQ(StatusTextColour(), COLORREF{0x0000FF});
+  window->SetStatusColour(0x008000);
+  EXPECT_EQ(StatusTextColour(), COLORREF{0x008000});
+}
+
+TEST_F(Window, ReportPaneKeepsAMegabyteOfPastedTextAndAppendsBelowIt) {
+  form.Form_Load();
+  const std::string pasted = window->ReportText() + std::string(1 << 20, 'x');
+  window->SetReportText(pasted);
+  form.AddInfoLine("Número de Serie: 12C");
+  EXPECT_EQ(window->ReportText(), pasted + "\r\nNúmero de Serie: 12C");
+}
+
+TEST_F(Window, StartupFailureLeavesTheTimerOffAndTheTextsInPlace) {
+  control.failing.emplace("LinkOpen=", Failure("QelCtrlInertial", "no"));
+  // The message box of the load event would wait for a click; answer it from a timer thread.
+  HANDLE closer = CreateThread(nullptr, 0, &AnswerErrorBox, nullptr, 0, nullptr);
+  form.Form_Load();
+  WaitForSingleObject(closer, 15000);
+  DWORD closed = 1;
+  GetExitCodeThread(closer, &closed);
+  CloseHandle(closer);
+  EXPECT_EQ(closed, 0u) << "the message box was shown and answered";
+  EXPECT_EQ(window->StatusText(), "");
+  const std::string title = "INFORME DE DIAGNÓSTICO DE VELMARIS";
+  EXPECT_EQ(window->ReportText().substr(0, title.size()), title);
+}
+
+}  // namespace
+}  // namespace velmaris
