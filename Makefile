@@ -5,7 +5,7 @@ SHELL := /bin/bash
 SCENARIO ?= com3-unit
 
 .PHONY: deps build build-native build-sanitize build-windows test test-unit test-sanitize \
-        test-wine run dist clean
+        test-wine run dist clean fuzz
 
 deps:
 	@tools/install-deps.sh
@@ -36,6 +36,22 @@ test-wine: build-windows
 # Unit tests natively and under the sanitizers, then the Windows tests under Wine.
 test: deps
 	$(MAKE) --no-print-directory test-unit test-sanitize test-wine
+
+# Runs each libFuzzer target for FUZZ_SECONDS from the seeds in tests/fuzz/corpus/; what it learns
+# stays in build/fuzz/corpus/, crashing inputs land in build/fuzz/findings/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	@for target in conversions report; do \
+	  mkdir -p build/fuzz/corpus/$$target build/fuzz/findings && \
+	  build/fuzz/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/findings/$$target- \
+	    build/fuzz/corpus/$$target tests/fuzz/corpus/$$target 2>build/fuzz/$$target.log; \
+	  status=$$?; grep -E '^(stat::number_of_executed_units|Done|SUMMARY|invariant broken)' \
+	    build/fuzz/$$target.log | sed "s/^/$$target: /"; \
+	  [ $$status -eq 0 ] || { echo "$$target: see build/fuzz/$$target.log"; exit 1; }; \
+	done
 
 # Starts the tool under Wine against the simulated component (SCENARIO names a file of
 # tests/simulator/scenarios/); without a display it runs under Xvfb and saves a screenshot.
