@@ -5,7 +5,7 @@ SHELL := /bin/bash
 SCENARIO ?= com3-unit
 
 .PHONY: deps build build-native build-sanitize build-windows test test-unit test-sanitize \
-        test-wine run dist clean fuzz
+        test-wine run dist clean fuzz soak
 
 deps:
 	@tools/install-deps.sh
@@ -52,6 +52,12 @@ fuzz: deps
 	    build/fuzz/$$target.log | sed "s/^/$$target: /"; \
 	  [ $$status -eq 0 ] || { echo "$$target: see build/fuzz/$$target.log"; exit 1; }; \
 	done
+
+# The long memory and handle soaks (an hour of ticks in the core, minutes of the real program
+# under Wine); not part of `make test`.
+soak: deps build-native build-windows
+	ctest --test-dir build/native -L soak --output-on-failure
+	ctest --test-dir build/windows -L soak --output-on-failure --timeout 900
 
 # Starts the tool under Wine against the simulated component (SCENARIO names a file of
 # tests/simulator/scenarios/); without a display it runs under Xvfb and saves a screenshot.
