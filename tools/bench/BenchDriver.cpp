@@ -1,0 +1,163 @@
+// Times Windows programs from their start to their first painted window, and reads their peak
+// memory, from outside as the user would wait for them.
+//   bench_driver startup <runs> <program>...   each program <runs> times, taking turns
+//   bench_driver hold <seconds> <program>      one run kept open that long
+// Prints one line per program: "<program> ms=<median> min=<min> max=<max> peak_kb=<median>".
+#include <windows.h>
+// psapi.h needs windows.h first.
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Sample {
+  double ms = 0;
+  SIZE_T peakBytes = 0;
+};
+
+struct Search {
+  DWORD processId;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindVisibleWindow(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<Search*>(lParam);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner != search->processId || !IsWindowVisible(hwnd)) return TRUE;
+  search->found = hwnd;
+  return FALSE;
+}
+
+double Now() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1000.0 / frequency;
+}
+
+class Run {
+ public:
+  explicit Run(const std::wstring& program) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + program + L"\"";
+    started_ = Now();
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process_)) {
+      std::fwprintf(stderr, L"cannot start %ls (%lu)\n", program.c_str(), GetLastError());
+      std::exit(2);
+    }
+  }
+
+  ~Run() {
+    if (window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) {
+      TerminateProcess(process_.hProcess, 1);
+      WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+  }
+
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  // Milliseconds from the start until a visible window whose thread is back in its message loop:
+  // both programs paint with UpdateWindow right after showing, so the paint is done by then.
+  double WaitUntilPainted() {
+    for (;;) {
+      Search search{process_.dwProcessId};
+      EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
+      DWORD_PTR ignored = 0;
+      if (search.found != nullptr &&
+          SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) != 0) {
+        window_ = search.found;
+        return Now() - started_;
+      }
+      if (WaitForSingleObject(process_.hProcess, 1) == WAIT_OBJECT_0) {
+        std::fwprintf(stderr, L"the program ended before showing its window\n");
+        std::exit(3);
+      }
+    }
+  }
+
+  SIZE_T PeakWorkingSet() const {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    return GetProcessMemoryInfo(process_.hProcess, &counters, sizeof counters)
+               ? counters.PeakWorkingSetSize
+               : 0;
+  }
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+  HWND window_ = nullptr;
+  double started_ = 0;
+};
+
+template <typename T>
+T Median(std::vector<T> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+void Print(const std::wstring& program, const std::vector<Sample>& samples) {
+  std::vector<double> ms;
+  std::vector<SIZE_T> peak;
+  for (const Sample& sample : samples) {
+    ms.push_back(sample.ms);
+    peak.push_back(sample.peakBytes);
+  }
+  std::wprintf(L"%ls ms=%.1f min=%.1f max=%.1f peak_kb=%lu\n", program.c_str(), Median(ms),
+               *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()),
+               static_cast<unsigned long>(Median(peak) / 1024));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4) {
+    std::fwprintf(stderr,
+                  L"usage: bench_driver startup <runs> <program>... | hold <s> <program>\n");
+    return 2;
+  }
+  const std::wstring mode = argv[1];
+  const int count = std::max(1, _wtoi(argv[2]));
+  const std::vector<std::wstring> programs(argv + 3, argv + argc);
+  std::vector<std::vector<Sample>> samples(programs.size());
+  if (mode == L"startup") {
+    // Taking turns spreads any slow spell of the machine over every program alike.
+    for (int i = 0; i < count; ++i) {
+      for (size_t p = 0; p < programs.size(); ++p) {
+        Run run(programs[p]);
+        Sample sample;
+        sample.ms = run.WaitUntilPainted();
+        sample.peakBytes = run.PeakWorkingSet();
+        samples[p].push_back(sample);
+      }
+    }
+  } else if (mode == L"hold") {
+    Run run(programs[0]);
+    Sample sample;
+    sample.ms = run.WaitUntilPainted();
+    Sleep(static_cast<DWORD>(count) * 1000);
+    sample.peakBytes = run.PeakWorkingSet();
+    samples[0].push_back(sample);
+    samples.resize(1);
+  } else {
+    return 2;
+  }
+  for (size_t p = 0; p < samples.size(); ++p) Print(programs[p], samples[p]);
+  return 0;
+}
