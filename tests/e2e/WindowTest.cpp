@@ -3,15 +3,21 @@
 #include <gtest/gtest.h>
 
 #include "../unit/Fakes.h"
+#include "AppUnderTest.h"
 #include "app/frmQel.h"
+#include "app/win32/FormDescription.h"
 #include "app/win32/MainWindow.h"
+#include "platform/win32/Utf16.h"
 
 namespace velmaris {
 namespace {
 
-DWORD WINAPI AnswerErrorBox(void*) {
+using e2e::ClipboardText;
+
+// Answers the first message box with the given title, from another thread, as a user would.
+DWORD WINAPI AnswerMessageBox(void* title) {
   for (int i = 0; i < 400; ++i) {
-    if (HWND box = FindWindowW(L"#32770", L"Error")) {
+    if (HWND box = FindWindowW(L"#32770", static_cast<const wchar_t*>(title))) {
       PostMessageW(box, WM_COMMAND, IDOK, 0);
       return 0;
     }
@@ -72,16 +78,56 @@ TEST_F(Window, StatusBoxUsesBoldCourierNewOnButtonFace) {
 
 TEST_F(Window, ReportPaneKeepsAMegabyteOfPastedTextAndAppendsBelowIt) {
   form.Form_Load();
-  const std::string pasted = window->ReportText() + std::string(1 << 20, 'x');
+  std::string pasted = window->ReportText();
+  const std::string pastedLine = "\r\n" + std::string(98, 'x');
+  while (pasted.size() < (1 << 20)) pasted += pastedLine;
   window->SetReportText(pasted);
   form.AddInfoLine("Número de Serie: 12C");
   EXPECT_EQ(window->ReportText(), pasted + "\r\nNúmero de Serie: 12C");
+  form.RunEvent(&frmQel::cmdCopy_Click);
+  EXPECT_EQ(ClipboardText(), Widen(window->ReportText()));
+}
+
+// Holds the clipboard open for a while, as another program might, after putting text on it.
+DWORD WINAPI HoldClipboard(void* ready) {
+  if (!OpenClipboard(nullptr)) return 1;
+  EmptyClipboard();
+  const wchar_t before[] = L"antes";
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof before);
+  memcpy(GlobalLock(memory), before, sizeof before);
+  GlobalUnlock(memory);
+  SetClipboardData(CF_UNICODETEXT, memory);
+  SetEvent(ready);
+  Sleep(1500);
+  CloseClipboard();
+  return 0;
+}
+
+TEST_F(Window, CopyWhileAnotherProgramHoldsTheClipboardTellsTheUserAndLeavesItAlone) {
+  form.Form_Load();
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE holder = CreateThread(nullptr, 0, &HoldClipboard, ready, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
+  HANDLE answer =
+      CreateThread(nullptr, 0, &AnswerMessageBox, const_cast<wchar_t*>(kFormCaption), 0, nullptr);
+  form.RunEvent(&frmQel::cmdCopy_Click);
+  WaitForSingleObject(answer, 15000);
+  DWORD answered = 1;
+  GetExitCodeThread(answer, &answered);
+  EXPECT_EQ(answered, 0u) << "the user was told";
+  WaitForSingleObject(holder, 5000);
+  for (HANDLE handle : {ready, holder, answer}) CloseHandle(handle);
+  EXPECT_EQ(ClipboardText(), L"antes");
+
+  form.RunEvent(&frmQel::cmdCopy_Click);  // once the clipboard is free, the copy goes through
+  EXPECT_EQ(ClipboardText(), Widen(window->ReportText()));
 }
 
 TEST_F(Window, StartupFailureLeavesTheTimerOffAndTheTextsInPlace) {
   control.failing.emplace("LinkOpen=", Failure("QelCtrlInertial", "no"));
   // The message box of the load event would wait for a click; answer it from a timer thread.
-  HANDLE closer = CreateThread(nullptr, 0, &AnswerErrorBox, nullptr, 0, nullptr);
+  HANDLE closer =
+      CreateThread(nullptr, 0, &AnswerMessageBox, const_cast<wchar_t*>(L"Error"), 0, nullptr);
   form.Form_Load();
   WaitForSingleObject(closer, 15000);
   DWORD closed = 1;
