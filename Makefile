@@ -5,7 +5,7 @@ SHELL := /bin/bash
 SCENARIO ?= com3-unit
 
 .PHONY: deps build build-native build-sanitize build-windows test test-unit test-sanitize \
-        test-wine run dist clean fuzz soak
+        test-wine run dist clean fuzz soak bench
 
 deps:
 	@tools/install-deps.sh
@@ -63,6 +63,11 @@ soak: deps build-native build-windows
 # tests/simulator/scenarios/); without a display it runs under Xvfb and saves a screenshot.
 run: deps build-windows
 	@tools/run.sh "$(SCENARIO)"
+
+# Figures of the Windows build under Wine (start-up, size, calls per tick, memory); not a test.
+bench: deps build-windows
+	cmake --build --preset windows --target bench_programs
+	@tools/bench.py
 
 dist: deps build-windows
 	mkdir -p dist

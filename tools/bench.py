@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""`make bench`: figures of the Windows build under Wine, printed as a Markdown list.
+
+- start-up to the first painted window, against a bare Win32 window program in the same run;
+- the executable's size, as built and stripped;
+- the component calls per timer tick once connected, from the simulated component's call log;
+- the peak working set, against the bare window.
+
+    tools/bench.py [runs [build dir]]   (the build dir, build/windows by default, holds the
+                                        programs: its bench_programs target)
+"""
+import datetime
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else os.path.join(ROOT, 'build', 'windows')
+BIN = os.path.join(BUILD, 'bin')
+WINE_DIR = os.path.join(BUILD, 'wine-bench')
+SCRIPTS = os.path.join(ROOT, 'tests', 'wine')
+SCENARIOS = os.path.join(ROOT, 'tests', 'simulator', 'scenarios')
+CONNECTED_SECONDS = 12  # the unit on COM3 answers in the fifth tick
+
+
+def windows_path(path):
+    return 'Z:' + path.replace('/', '\\')
+
+
+def wine_environment():
+    env = dict(os.environ, WINEARCH='win32', WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=',
+               WINEPREFIX=os.path.join(WINE_DIR, 'prefix'))
+    with open(os.path.join(WINE_DIR, 'display')) as f:
+        env['DISPLAY'] = ':' + f.read().strip()
+    return env
+
+
+def drive(env, *arguments):
+    """Runs bench_driver under Wine; its figures, one dict per program line."""
+    # Wine's services may inherit the output, so it goes to a file rather than a pipe.
+    with tempfile.TemporaryFile('w+') as out:
+        subprocess.run(['wine', os.path.join(BIN, 'bench_driver.exe'), *arguments], env=env,
+                       stdout=out, stdin=subprocess.DEVNULL, check=True)
+        out.seek(0)
+        lines = [line.split() for line in out.read().splitlines() if ' ms=' in line]
+    return [dict(field.split('=') for field in line[1:]) for line in lines]
+
+
+def calls_per_tick(log_path):
+    """(ticks, calls, kinds) over the ticks after the one that read the unit."""
+    with open(log_path, encoding='utf-8') as f:
+        lines = [line.split(' [dispid=')[0] for line in f
+                 if line.split(' ')[0] in ('put', 'get', 'call', 'invoke')]
+    found = next(i for i, line in enumerate(lines)
+                 if line.startswith('get DeviceInfo -> VT_ARRAY'))
+    # Each call as "<kind> <operation>"; every tick begins with its read of LinkOpen, and what
+    # comes before the first one after the unit answered still belongs to the connecting tick.
+    after = [' '.join(line.split(' ')[:2]) for line in lines[found + 1:]]
+    later = after[after.index('get LinkOpen'):]
+    return later.count('get LinkOpen'), len(later), sorted(set(later))
+
+
+def main(runs):
+    bare = windows_path(os.path.join(BIN, 'bare_window.exe'))
+    app = windows_path(os.path.join(BIN, 'VelmarisDiag.exe'))
+    subprocess.run([os.path.join(SCRIPTS, 'wine-setup'), WINE_DIR,
+                    os.path.join(BIN, 'qelsim.dll')], check=True, stdout=subprocess.DEVNULL)
+    try:
+        env = wine_environment()
+        env['QELSIM_SCENARIO'] = windows_path(os.path.join(SCENARIOS, 'com3-unit.txt'))
+        log = os.path.join(WINE_DIR, 'bench-calls.log')
+        env['QELSIM_LOG'] = windows_path(log)
+        drive(env, 'startup', '1', bare, app)  # warm the caches for both alike
+        bare_start, app_start = drive(env, 'startup', str(runs), bare, app)
+        if os.path.exists(log):
+            os.remove(log)
+        (app_held,) = drive(env, 'hold', str(CONNECTED_SECONDS), app)
+        (bare_held,) = drive(env, 'hold', str(CONNECTED_SECONDS), bare)
+        ticks, calls, kinds = calls_per_tick(log)
+    finally:
+        subprocess.run([os.path.join(SCRIPTS, 'wine-cleanup'), WINE_DIR], check=False)
+
+    exe = os.path.join(BIN, 'VelmarisDiag.exe')
+    with tempfile.TemporaryDirectory() as folder:
+        stripped = os.path.join(folder, 'VelmarisDiag.exe')
+        shutil.copy(exe, stripped)
+        subprocess.run(['i686-w64-mingw32-strip', stripped], check=True)
+        stripped_size = os.path.getsize(stripped)
+    wine = subprocess.run(['wine', '--version'], capture_output=True, text=True).stdout.strip()
+
+    def ms(figures):
+        return f"{float(figures['ms']):.0f} ms (min {float(figures['min']):.0f}, " \
+               f"max {float(figures['max']):.0f})"
+
+    ratio = float(app_start['ms']) / float(bare_start['ms'])
+    print(f'Measured {datetime.date.today().isoformat()} with `make bench` ({wine}, Xvfb, '
+          f'{runs} starts of each program taking turns, medians):\n')
+    print(f'- Start-up to the first painted window: {ms(app_start)}; the bare Win32 window '
+          f'program {ms(bare_start)}; ratio {ratio:.1f}.')
+    print(f'- `VelmarisDiag.exe`: {os.path.getsize(exe):,} bytes as built, '
+          f'{stripped_size:,} bytes stripped (`make dist`).')
+    print(f'- Component calls per tick once connected: {calls / ticks:.2f} '
+          f'({calls} calls in {ticks} ticks: {", ".join(kinds)}).')
+    print(f"- Peak working set: {int(app_start['peak_kb']):,} KB at the first paint, "
+          f"{int(app_held['peak_kb']):,} KB after {CONNECTED_SECONDS} s with the unit found; "
+          f"the bare window {int(bare_start['peak_kb']):,} KB and "
+          f"{int(bare_held['peak_kb']):,} KB; ratio "
+          f"{int(app_held['peak_kb']) / int(bare_held['peak_kb']):.2f}.")
+
+
+if __name__ == '__main__':
+    main(int(sys.argv[1]) if len(sys.argv) > 1 else 10)
