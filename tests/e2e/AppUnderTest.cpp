@@ -25,7 +25,7 @@ BOOL CALLBACK FindProcessWindow(HWND hwnd, LPARAM lParam) {
   wchar_t className[64] = {};
   GetClassNameW(hwnd, className, 64);
   const bool match = search->windowClass != nullptr
-                         ? lstrcmpW(className, search->windowClass) == 0
+                         ? lstrcmpW(className, search->windowClass) == 0 && IsWindowVisible(hwnd)
                          : Text(hwnd) == kCaption && lstrcmpW(className, L"#32770") != 0;
   if (!match) return TRUE;
   search->found = hwnd;
@@ -67,15 +67,16 @@ std::wstring TempFolder() {
   return folder;
 }
 
-void SetWineVersion(const std::wstring& exeName, const std::string& version) {
-  const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName;
+// A Wine setting for one program only (its AppDefaults key, by file name).
+void SetWineAppDefault(const std::wstring& exeName, const std::wstring& subkey,
+                       const std::wstring& name, const std::wstring& value) {
+  const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName + subkey;
   HKEY handle = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                       &handle, nullptr) != ERROR_SUCCESS) {
-    throw std::runtime_error("cannot set Wine's version");
+    throw std::runtime_error("cannot write Wine's settings");
   }
-  const std::wstring value = Wide(version);
-  RegSetValueExW(handle, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(handle);
 }
@@ -158,7 +159,12 @@ AppUnderTest::AppUnderTest(const Options& options) {
   if (!CopyFileW(original.c_str(), exePath_.c_str(), FALSE)) {
     throw std::runtime_error("cannot copy VelmarisDiag.exe");
   }
-  if (!options.windowsVersion.empty()) SetWineVersion(runName + L".exe", options.windowsVersion);
+  if (!options.windowsVersion.empty()) {
+    SetWineAppDefault(runName + L".exe", L"", L"Version", Wide(options.windowsVersion));
+  }
+  if (!options.componentInstalled) {
+    SetWineAppDefault(runName + L".exe", L"\\DllOverrides", L"qelsim", L"");  // disabled
+  }
 
   const std::wstring scenario =
       FromUnixPath(RequiredEnvironment("QELSIM_SCENARIOS") + "/" + options.scenario + ".txt");

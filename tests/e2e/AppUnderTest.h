@@ -17,6 +17,8 @@ class AppUnderTest {
         : scenario(std::move(scenario)), windowsVersion(std::move(windowsVersion)) {}
     std::string scenario;        // a file of the simulator's scenarios folder
     std::string windowsVersion;  // Wine's version setting for this run ("win7" ...)
+    // False: Wine refuses to load the component's DLL, as on a PC without the software.
+    bool componentInstalled = true;
   };
 
   explicit AppUnderTest(const Options& options);

@@ -183,6 +183,26 @@ TEST(Startup, ComponentWithoutLinkParameterIsReportedBeforeTheWindowShows) {
   EXPECT_THAT(app.LogText(), ::testing::Not(HasSubstr("value=True")));
 }
 
+TEST(Startup, MissingComponentIsNamedInTheInstallAdviceAndTheWindowStillOpens) {
+  AppUnderTest::Options options("com3-unit");
+  options.componentInstalled = false;
+  AppUnderTest app(options);
+  HWND box = app.WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << app.LogText();
+  EXPECT_EQ(Text(box), L"Error");
+  EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)),
+            std::wstring(L"QELCTRLLibCtl.QelCtrlMain") + kInstallAdvice);
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  EXPECT_FALSE(IsWindowVisible(app.window()));
+
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  EXPECT_EQ(Text(app.ReportPane()), kHead);
+  EXPECT_EQ(app.LogText(), "") << "the component was never loaded";
+  app.Click(app.Button(L"Salir"));
+  EXPECT_TRUE(app.WaitForExit());
+}
+
 TEST(Startup, CloseBoxEndsTheProgramWithoutClosingTheLink) {
   AppUnderTest app({"com3-unit"});
   ASSERT_NE(app.WaitForWindow(), nullptr);
