@@ -1,0 +1,85 @@
+// Failures in ticks under Wine: the user is told once, the tool goes on, nothing is lost.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "AppUnderTest.h"
+
+namespace velmaris::e2e {
+namespace {
+
+using ::testing::ElementsAre;
+
+const wchar_t* const kCaption = L"Diagnóstico de Compatibilidad de Velmaris";
+
+size_t Count(const std::vector<std::string>& log, const std::string& prefix) {
+  return static_cast<size_t>(std::count_if(log.begin(), log.end(), [&](const std::string& entry) {
+    return entry.rfind(prefix, 0) == 0;
+  }));
+}
+
+std::wstring AnswerMessage(AppUnderTest& app) {
+  HWND box = app.WaitForMessageBox(15000);
+  if (box == nullptr) return L"(no message)";
+  EXPECT_EQ(Text(box), kCaption);
+  const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  app.WaitUntil([&] { return app.MessageBoxOf() == nullptr; }, 5000);
+  return text;
+}
+
+TEST(Failures, AComponentFailingEveryTickIsReportedOnceAndTheToolGoesOn) {
+  AppUnderTest app({"failing-deviceinfo"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  HWND box = app.WaitForMessageBox(15000);
+  ASSERT_NE(box, nullptr);
+  // While the message is up the timer keeps firing, but no tick runs.
+  const size_t readsWhileShown = Count(app.Log(), "get DeviceInfo");
+  Sleep(2500);
+  EXPECT_EQ(Count(app.Log(), "get DeviceInfo"), readsWhileShown);
+  EXPECT_EQ(AnswerMessage(app),
+            L"Se produjo un error: Error de comunicación con la interface\r\nOrigen: "
+            L"QelCtrlInertial");
+
+  // Later ticks fail the same way, silently.
+  ASSERT_TRUE(app.WaitUntil(
+      [&] { return Count(app.Log(), "get DeviceInfo") >= readsWhileShown + 3; }, 10000));
+  EXPECT_EQ(app.MessageBoxOf(), nullptr);
+
+  app.Click(app.Button(L"Copiar Informe"));
+  ASSERT_TRUE(app.WaitUntil([&] { return ClipboardText() == Text(app.ReportPane()); }, 5000));
+  app.Click(app.Button(L"Salir"));
+  EXPECT_TRUE(app.WaitForExit());
+}
+
+TEST(Failures, AnUnreadableSerialNumberStopsTheReportAfterTheModelName) {
+  AppUnderTest app({"odd-serial-unit"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  EXPECT_EQ(AnswerMessage(app),
+            L"Se produjo un error: No coinciden los tipos\r\nOrigen: VelmarisDiag");
+  EXPECT_EQ(Text(app.StatusBox()), L"CONECTADO");
+  const std::wstring report = Text(app.ReportPane());
+  const size_t head = report.find(L"Código de Modelo:");
+  ASSERT_NE(head, std::wstring::npos) << Utf8(report);
+  EXPECT_EQ(report.substr(head),
+            L"Código de Modelo: 20\r\nNombre del Modelo: Nexo 2013/14 con Sensor");
+  EXPECT_FALSE(IsWindowVisible(app.Button(L"Reparar Prescalers 1:1")));
+  Sleep(2500);
+  EXPECT_EQ(Text(app.ReportPane()), report) << "the connected ticks write nothing more";
+}
+
+TEST(Failures, TheScanStopsAtTheLastPortNumberAndSaysWhy) {
+  AppUnderTest app({"port-limit"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  EXPECT_EQ(AnswerMessage(app), L"Se produjo un error: Desbordamiento\r\nOrigen: VelmarisDiag");
+  const std::vector<std::string> log = app.Log();
+  EXPECT_EQ(Count(log, "put PortNumber"), 1u);
+  EXPECT_THAT(log.back().substr(0, log.back().find(" [")), "put LinkOpen vt=VT_BOOL value=False");
+  const size_t calls = log.size();
+  Sleep(2500);
+  EXPECT_EQ(app.Log().size(), calls) << "no tick after the last port";
+}
+
+}  // namespace
+}  // namespace velmaris::e2e
