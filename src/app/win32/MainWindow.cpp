@@ -29,7 +29,7 @@ std::wstring WindowText(HWND control) {
 
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance)
+MainWindow::MainWindow(Key, HINSTANCE instance)
     : instance_(instance), statusColour_(GetSysColor(COLOR_WINDOWTEXT)) {}
 
 MainWindow::~MainWindow() {
@@ -37,7 +37,7 @@ MainWindow::~MainWindow() {
 }
 
 std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance) {
-  std::unique_ptr<MainWindow> window(new MainWindow(instance));
+  auto window = std::make_unique<MainWindow>(Key{}, instance);
 
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;

@@ -22,7 +22,13 @@ using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDelete
 // through FormView. It forwards each event to the attached frmQel and never lets a failure cross
 // the window procedure.
 class MainWindow : public FormView {
+  // Only Create can make one: the key is private.
+  struct Key {
+    explicit Key() = default;
+  };
+
  public:
+  MainWindow(Key, HINSTANCE instance);
   // Creates the window with all its controls, hidden. Throws Failure when it cannot.
   static std::unique_ptr<MainWindow> Create(HINSTANCE instance);
   ~MainWindow() override;
@@ -53,7 +59,6 @@ class MainWindow : public FormView {
   void Unload() override;
 
  private:
-  explicit MainWindow(HINSTANCE instance);
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();

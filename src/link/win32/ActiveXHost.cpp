@@ -188,7 +188,7 @@ std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const RECT& placeI
                         reinterpret_cast<void**>(control.GetAddressOf()));
   if (FAILED(hr)) ThrowHresult(hr, source);
 
-  std::unique_ptr<ActiveXHost> host(new ActiveXHost());
+  auto host = std::make_unique<ActiveXHost>(Key{});
   hr = control.As(&host->dispatch_);
   if (FAILED(hr)) ThrowHresult(hr, source);
 

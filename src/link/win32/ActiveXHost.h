@@ -15,7 +15,13 @@ namespace velmaris {
 // place at the given spot. A component that offers nothing but IDispatch is hosted without the
 // OLE steps. Destroying the host deactivates and closes the control.
 class ActiveXHost {
+  // Only Create can make one: the key is private.
+  struct Key {
+    explicit Key() = default;
+  };
+
  public:
+  explicit ActiveXHost(Key) {}
   // Throws velmaris::Failure naming the component when it cannot be created.
   static std::unique_ptr<ActiveXHost> Create(HWND parent, const RECT& placeInPixels);
   // The same for another ProgID; lets tests host an unregistered or a different component.
@@ -35,7 +41,6 @@ class ActiveXHost {
   static constexpr LONG kStockProps = 11;
 
  private:
-  ActiveXHost() = default;
   void Activate(HWND parent, const RECT& place);
 
   Microsoft::WRL::ComPtr<IDispatch> dispatch_;
