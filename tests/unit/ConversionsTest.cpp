@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "Fakes.h"
 #include "link/Conversions.h"
 #include "link/Failure.h"
 #include "link/NumberText.h"
@@ -10,11 +11,12 @@
 namespace velmaris {
 namespace {
 
+using testing::I16;
+using testing::I32;
+
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-Value I16(int64_t v) { return Value::integer(v, 16, true); }
-Value I32(int64_t v) { return Value::integer(v, 32, true); }
 Value Text(const char* t) { return Value::text(t); }
 
 template <typename Convert>

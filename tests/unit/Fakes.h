@@ -133,6 +133,10 @@ class FakeView : public FormView {
 // An identification array as DeviceInfo hands it over: rows 0 to rows - 1 (at most 4), columns 0
 // and 1,
 // with the model code, firmware and serial number in column 1 and filler in column 0.
+// Integers of the component's two usual widths.
+inline Value I16(int64_t v) { return Value::integer(v, 16, true); }
+inline Value I32(int64_t v) { return Value::integer(v, 32, true); }
+
 inline Value IdentificationArray(Value model, Value firmware, Value serial, uint32_t rows = 4) {
   ValueArray array;
   array.bounds = {{0, rows}, {0, 2}};

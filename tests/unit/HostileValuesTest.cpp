@@ -12,14 +12,14 @@
 namespace velmaris {
 namespace {
 
+using testing::I16;
+
 using testing::FakeControl;
 using testing::FakeView;
 using testing::IdentificationArray;
 using testing::ReportLines;
 
 constexpr size_t kHeadLines = 4;
-
-Value I16(int64_t v) { return Value::integer(v, 16, true); }
 
 struct Hostile : ::testing::Test {
   FakeView view;

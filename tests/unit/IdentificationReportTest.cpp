@@ -8,6 +8,9 @@
 namespace velmaris {
 namespace {
 
+using testing::I16;
+using testing::I32;
+
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using testing::FakeControl;
@@ -16,9 +19,6 @@ using testing::IdentificationArray;
 using testing::ReportLines;
 
 constexpr size_t kHeadLines = 4;
-
-Value I16(int64_t v) { return Value::integer(v, 16, true); }
-Value I32(int64_t v) { return Value::integer(v, 32, true); }
 
 struct IdentificationReport : ::testing::Test {
   FakeView view;
