@@ -57,7 +57,7 @@ fuzz: deps
 # under Wine); not part of `make test`.
 soak: deps build-native build-windows
 	ctest --test-dir build/native -L soak --output-on-failure
-	ctest --test-dir build/windows -L soak --output-on-failure --timeout 900
+	ctest --test-dir build/windows -L soak -j2 --output-on-failure --timeout 900
 
 # Starts the tool under Wine against the simulated component (SCENARIO names a file of
 # tests/simulator/scenarios/); without a display it runs under Xvfb and saves a screenshot.
