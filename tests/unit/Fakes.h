@@ -146,6 +146,9 @@ inline Value IdentificationArray(Value model, Value firmware, Value serial, uint
   return Value::array(std::move(array));
 }
 
+// Lines the load event writes before anything else.
+inline constexpr size_t kHeadLines = 4;
+
 // The report's lines, split at CR LF.
 inline std::vector<std::string> ReportLines(const std::string& report) {
   std::vector<std::string> lines;

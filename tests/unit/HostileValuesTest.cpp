@@ -19,7 +19,7 @@ using testing::FakeView;
 using testing::IdentificationArray;
 using testing::ReportLines;
 
-constexpr size_t kHeadLines = 4;
+using testing::kHeadLines;
 
 struct Hostile : ::testing::Test {
   FakeView view;

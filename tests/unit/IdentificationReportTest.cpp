@@ -18,7 +18,7 @@ using testing::FakeView;
 using testing::IdentificationArray;
 using testing::ReportLines;
 
-constexpr size_t kHeadLines = 4;
+using testing::kHeadLines;
 
 struct IdentificationReport : ::testing::Test {
   FakeView view;

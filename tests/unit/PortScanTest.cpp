@@ -17,7 +17,7 @@ using testing::ReportLines;
 
 constexpr uint32_t kRed = 0x0000FF;
 constexpr uint32_t kGreen = 0x008000;
-constexpr size_t kHeadLines = 4;
+using testing::kHeadLines;
 constexpr int kTickLimit = 200;
 
 struct TickState {
