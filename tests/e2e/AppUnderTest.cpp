@@ -9,7 +9,6 @@ namespace velmaris::e2e {
 namespace {
 
 const wchar_t* const kCaption = L"Diagnóstico de Compatibilidad de Velmaris";
-int runCounter = 0;
 
 struct Search {
   DWORD processId;
@@ -81,6 +80,21 @@ void SetWineAppDefault(const std::wstring& exeName, const std::wstring& subkey,
   RegCloseKey(handle);
 }
 
+void RemoveWineAppDefaults(const std::wstring& exeName) {
+  const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName;
+  RegDeleteKeyW(HKEY_CURRENT_USER, (key + L"\\DllOverrides").c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+}
+
+// Wine hands out process ids again once a process has ended, so a run is also named by the time.
+std::wstring UniqueRunName() {
+  static int runCounter = 0;
+  LARGE_INTEGER now = {};
+  QueryPerformanceCounter(&now);
+  return L"VelmarisDiag-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(now.QuadPart) + L"-" + std::to_wstring(++runCounter);
+}
+
 }  // namespace
 
 std::wstring Text(HWND window) {
@@ -148,8 +162,8 @@ std::wstring ClipboardText() {
 
 AppUnderTest::AppUnderTest(const Options& options) {
   const std::wstring folder = TempFolder();
-  const std::wstring runName = L"VelmarisDiag-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                               std::to_wstring(++runCounter);
+  runName_ = UniqueRunName();
+  const std::wstring& runName = runName_;
   logPath_ = folder + runName + L".log";
   DeleteFileW(logPath_.c_str());
 
@@ -191,6 +205,7 @@ AppUnderTest::~AppUnderTest() {
   }
   DeleteFileW(exePath_.c_str());
   DeleteFileW(logPath_.c_str());
+  RemoveWineAppDefaults(runName_ + L".exe");
 }
 
 bool AppUnderTest::WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {

@@ -50,6 +50,7 @@ class AppUnderTest {
 
   PROCESS_INFORMATION process_ = {};
   HWND window_ = nullptr;
+  std::wstring runName_;
   std::wstring logPath_;
   std::wstring exePath_;
 };

@@ -14,10 +14,21 @@ namespace {
 
 using e2e::ClipboardText;
 
+// This process's message box with the given title; other tests' programs share the desktop.
+HWND OwnMessageBox(const wchar_t* title) {
+  for (HWND box = FindWindowW(L"#32770", title); box != nullptr;
+       box = FindWindowExW(nullptr, box, L"#32770", title)) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(box, &process);
+    if (process == GetCurrentProcessId()) return box;
+  }
+  return nullptr;
+}
+
 // Answers the first message box with the given title, from another thread, as a user would.
 DWORD WINAPI AnswerMessageBox(void* title) {
   for (int i = 0; i < 400; ++i) {
-    if (HWND box = FindWindowW(L"#32770", static_cast<const wchar_t*>(title))) {
+    if (HWND box = OwnMessageBox(static_cast<const wchar_t*>(title))) {
       PostMessageW(box, WM_COMMAND, IDOK, 0);
       return 0;
     }
@@ -88,8 +99,14 @@ TEST_F(Window, ReportPaneKeepsAMegabyteOfPastedTextAndAppendsBelowIt) {
   EXPECT_EQ(ClipboardText(), Widen(window->ReportText()));
 }
 
-// Holds the clipboard open for a while, as another program might, after putting text on it.
-DWORD WINAPI HoldClipboard(void* ready) {
+// Holds the clipboard open, as another program might, after putting text on it, until released.
+struct ClipboardHolder {
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+DWORD WINAPI HoldClipboard(void* parameter) {
+  auto* holder = static_cast<ClipboardHolder*>(parameter);
   if (!OpenClipboard(nullptr)) return 1;
   EmptyClipboard();
   const wchar_t before[] = L"antes";
@@ -97,17 +114,17 @@ DWORD WINAPI HoldClipboard(void* ready) {
   memcpy(GlobalLock(memory), before, sizeof before);
   GlobalUnlock(memory);
   SetClipboardData(CF_UNICODETEXT, memory);
-  SetEvent(ready);
-  Sleep(1500);
+  SetEvent(holder->ready);
+  WaitForSingleObject(holder->release, 30000);
   CloseClipboard();
   return 0;
 }
 
 TEST_F(Window, CopyWhileAnotherProgramHoldsTheClipboardTellsTheUserAndLeavesItAlone) {
   form.Form_Load();
-  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE holder = CreateThread(nullptr, 0, &HoldClipboard, ready, 0, nullptr);
-  ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
+  ClipboardHolder holder;
+  HANDLE holding = CreateThread(nullptr, 0, &HoldClipboard, &holder, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(holder.ready, 5000), WAIT_OBJECT_0);
   HANDLE answer =
       CreateThread(nullptr, 0, &AnswerMessageBox, const_cast<wchar_t*>(kFormCaption), 0, nullptr);
   form.RunEvent(&frmQel::cmdCopy_Click);
@@ -115,8 +132,9 @@ TEST_F(Window, CopyWhileAnotherProgramHoldsTheClipboardTellsTheUserAndLeavesItAl
   DWORD answered = 1;
   GetExitCodeThread(answer, &answered);
   EXPECT_EQ(answered, 0u) << "the user was told";
-  WaitForSingleObject(holder, 5000);
-  for (HANDLE handle : {ready, holder, answer}) CloseHandle(handle);
+  SetEvent(holder.release);
+  WaitForSingleObject(holding, 5000);
+  for (HANDLE handle : {holder.ready, holder.release, holding, answer}) CloseHandle(handle);
   EXPECT_EQ(ClipboardText(), L"antes");
 
   form.RunEvent(&frmQel::cmdCopy_Click);  // once the clipboard is free, the copy goes through
