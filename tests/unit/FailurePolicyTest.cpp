@@ -4,26 +4,18 @@
 #include <stdexcept>
 
 #include "Fakes.h"
+#include "FormFixture.h"
 #include "app/frmQel.h"
 
 namespace velmaris {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakeControl;
-using testing::FakeView;
 
 const char* const kCaption = "Diagnóstico de Compatibilidad de Velmaris";
 
-struct FailurePolicy : ::testing::Test {
-  FakeView view;
-  FakeControl control;
-  frmQel form{view, control, [] { return int16_t{8}; }};
-
-  void SetUp() override {
-    form.Form_Load();
-    control.calls.clear();
-  }
+struct FailurePolicy : testing::FormTest {
+  void SetUp() override { Load(); }
 
   void Tick() { form.RunEvent(&frmQel::Timer1_Timer); }
 };

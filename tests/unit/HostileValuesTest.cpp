@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "Fakes.h"
+#include "FormFixture.h"
 #include "app/frmQel.h"
 #include "link/Failure.h"
 
@@ -14,18 +15,12 @@ namespace {
 
 using testing::I16;
 
-using testing::FakeControl;
-using testing::FakeView;
 using testing::IdentificationArray;
 using testing::ReportLines;
 
 using testing::kHeadLines;
 
-struct Hostile : ::testing::Test {
-  FakeView view;
-  FakeControl control;
-  frmQel form{view, control, [] { return int16_t{8}; }};
-
+struct Hostile : testing::FormTest {
   void SetUp() override { form.Form_Load(); }
 
   // Runs the report as the tick would, and returns how many lines it added (-1: it failed).
@@ -98,18 +93,17 @@ TEST_F(Hostile, PrescalersAreReadAsBytesOrFail) {
                                                     {Value::boolean(true), nullptr},
                                                     {Value::null(), nullptr}};
   for (const auto& [reading, line] : readings) {
-    FakeView freshView;
-    FakeControl freshControl;
-    freshControl.prescalers[0] = reading;
-    frmQel fresh{freshView, freshControl, [] { return int16_t{8}; }};
-    fresh.Form_Load();
+    testing::FakeForm fresh;
+    fresh.control.prescalers[0] = reading;
+    fresh.form.Form_Load();
     if (line == nullptr) {
-      EXPECT_THROW(fresh.WriteIdentificationReport(IdentificationArray(I16(19), I16(1), I16(1))),
-                   Failure);
-      EXPECT_EQ(ReportLines(freshView.report).size(), kHeadLines + 4);
+      EXPECT_THROW(
+          fresh.form.WriteIdentificationReport(IdentificationArray(I16(19), I16(1), I16(1))),
+          Failure);
+      EXPECT_EQ(ReportLines(fresh.view.report).size(), kHeadLines + 4);
     } else {
-      fresh.WriteIdentificationReport(IdentificationArray(I16(19), I16(1), I16(1)));
-      EXPECT_EQ(ReportLines(freshView.report)[kHeadLines + 4], line);
+      fresh.form.WriteIdentificationReport(IdentificationArray(I16(19), I16(1), I16(1)));
+      EXPECT_EQ(ReportLines(fresh.view.report)[kHeadLines + 4], line);
     }
   }
 }

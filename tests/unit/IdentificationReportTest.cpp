@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.h"
+#include "FormFixture.h"
 #include "app/frmQel.h"
 #include "link/Failure.h"
 
@@ -13,27 +14,13 @@ using testing::I32;
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::FakeControl;
-using testing::FakeView;
 using testing::IdentificationArray;
 using testing::ReportLines;
 
 using testing::kHeadLines;
 
-struct IdentificationReport : ::testing::Test {
-  FakeView view;
-  FakeControl control;
-  int16_t level = 8;
-  int levelQueries = 0;
-  frmQel form{view, control, [this] {
-                ++levelQueries;
-                return level;
-              }};
-
-  void SetUp() override {
-    form.Form_Load();
-    control.calls.clear();
-  }
+struct IdentificationReport : testing::FormTest {
+  void SetUp() override { Load(); }
 
   std::vector<std::string> Written() const {
     const std::vector<std::string> lines = ReportLines(view.report);
@@ -123,12 +110,11 @@ TEST_F(IdentificationReport, EachBandAndLevelGetsItsSections) {
   for (const BandCase& c : cases) {
     SCOPED_TRACE(::testing::Message()
                  << "code " << c.code << " serial " << c.serial << " level " << c.level);
-    FakeView freshView;
-    FakeControl freshControl;
-    frmQel fresh{freshView, freshControl, [&] { return c.level; }};
-    fresh.Form_Load();
-    fresh.WriteIdentificationReport(IdentificationArray(I16(c.code), I16(1), I32(c.serial)));
-    const std::vector<std::string> lines = ReportLines(freshView.report);
+    testing::FakeForm fresh;
+    fresh.level = c.level;
+    fresh.form.Form_Load();
+    fresh.form.WriteIdentificationReport(IdentificationArray(I16(c.code), I16(1), I32(c.serial)));
+    const std::vector<std::string> lines = ReportLines(fresh.view.report);
     const std::vector<std::string> written(lines.begin() + kHeadLines, lines.end());
     ASSERT_EQ(written.size(), c.lines);
     const bool newWindows = c.level >= 7;
@@ -138,8 +124,8 @@ TEST_F(IdentificationReport, EachBandAndLevelGetsItsSections) {
     EXPECT_EQ(written[hardware + 1], "COMPATIBILIDAD DEL HARDWARE");
     EXPECT_EQ(written[hardware + 3], c.firstHardwareLine);
     EXPECT_EQ(written.back() == "Y SI TUVIERA CENTRAL ATMOSFÉRICA, TAMBIEN", c.update);
-    EXPECT_EQ(freshView.detectVisible, c.accessoryBus);
-    EXPECT_TRUE(freshView.resetVisible);
+    EXPECT_EQ(fresh.view.detectVisible, c.accessoryBus);
+    EXPECT_TRUE(fresh.view.resetVisible);
   }
 }
 
@@ -196,14 +182,12 @@ TEST_F(IdentificationReport, StopsAtTheFirstFailureKeepingEarlierLines) {
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.what);
-    FakeView freshView;
-    FakeControl freshControl;
-    frmQel fresh{freshView, freshControl, [] { return int16_t{8}; }};
-    fresh.Form_Load();
-    EXPECT_THROW(fresh.WriteIdentificationReport(c.identification), Failure);
-    EXPECT_EQ(ReportLines(freshView.report).size(), kHeadLines + c.linesWritten);
-    EXPECT_FALSE(freshView.resetVisible);
-    EXPECT_FALSE(freshView.detectVisible);
+    testing::FakeForm fresh;
+    fresh.form.Form_Load();
+    EXPECT_THROW(fresh.form.WriteIdentificationReport(c.identification), Failure);
+    EXPECT_EQ(ReportLines(fresh.view.report).size(), kHeadLines + c.linesWritten);
+    EXPECT_FALSE(fresh.view.resetVisible);
+    EXPECT_FALSE(fresh.view.detectVisible);
   }
 }
 
@@ -212,21 +196,20 @@ TEST_F(IdentificationReport, PrescalerFailuresStopBeforeTheResetButton) {
   for (const auto& [read, written] : failingReads) {
     for (bool outOfRange : {false, true}) {
       SCOPED_TRACE(::testing::Message() << read << (outOfRange ? " out of range" : " fails"));
-      FakeView freshView;
-      FakeControl freshControl;
+      testing::FakeForm fresh;
       const int channel = read[10] - '0';
       if (outOfRange) {
-        freshControl.prescalers[channel] = I16(channel == 0 ? 256 : -1);
+        fresh.control.prescalers[channel] = I16(channel == 0 ? 256 : -1);
       } else {
-        freshControl.failing.emplace(read, Failure("QelCtrlInertial", "fallo"));
+        fresh.control.failing.emplace(read, Failure("QelCtrlInertial", "fallo"));
       }
-      frmQel fresh{freshView, freshControl, [] { return int16_t{8}; }};
-      fresh.Form_Load();
-      EXPECT_THROW(fresh.WriteIdentificationReport(IdentificationArray(I16(21), I16(1), I16(1))),
-                   Failure);
-      EXPECT_EQ(ReportLines(freshView.report).size(), kHeadLines + written);
-      EXPECT_FALSE(freshView.resetVisible);
-      EXPECT_FALSE(freshView.detectVisible);
+      fresh.form.Form_Load();
+      EXPECT_THROW(
+          fresh.form.WriteIdentificationReport(IdentificationArray(I16(21), I16(1), I16(1))),
+          Failure);
+      EXPECT_EQ(ReportLines(fresh.view.report).size(), kHeadLines + written);
+      EXPECT_FALSE(fresh.view.resetVisible);
+      EXPECT_FALSE(fresh.view.detectVisible);
     }
   }
 }

@@ -2,21 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.h"
+#include "FormFixture.h"
 #include "app/frmQel.h"
 
 namespace velmaris {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakeControl;
-using testing::FakeView;
 using testing::IdentificationArray;
 
-struct Maintenance : ::testing::Test {
-  FakeView view;
-  FakeControl control;
-  frmQel form{view, control, [] { return int16_t{8}; }};
-
+struct Maintenance : testing::FormTest {
   void SetUp() override {
     form.Form_Load();
     form.WriteIdentificationReport(IdentificationArray(

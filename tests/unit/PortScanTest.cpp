@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.h"
+#include "FormFixture.h"
 #include "app/frmQel.h"
 #include "link/DownloadsPage.h"
 
@@ -10,8 +11,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::FakeControl;
-using testing::FakeView;
 using testing::IdentificationArray;
 using testing::ReportLines;
 
@@ -27,21 +26,8 @@ struct TickState {
   int16_t scanPasses;
 };
 
-struct PortScan : ::testing::Test {
-  FakeView view;
-  FakeControl control;
-  int16_t level = 8;
-  int levelQueries = 0;
-  frmQel form{view, control, [this] {
-                ++levelQueries;
-                return level;
-              }};
+struct PortScan : testing::FormTest {
   std::vector<TickState> ticks;
-
-  void Start() {
-    form.Form_Load();
-    control.calls.clear();
-  }
 
   void Tick() {
     form.Timer1_Timer();
@@ -96,7 +82,7 @@ std::vector<std::string> AdviceFor(int16_t level) {
 }
 
 TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
-  Start();
+  Load();
   TickUntilTimerStops();
   ASSERT_EQ(ticks.size(), 22u);
   std::vector<std::string> expectedPorts;
@@ -124,26 +110,23 @@ TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
 TEST_F(PortScan, AdviceBlockFollowsTheWindowsLevel) {
   for (int16_t windowsLevel : {8, 10, 7, 6, 0}) {
     SCOPED_TRACE(windowsLevel);
-    FakeView freshView;
-    FakeControl freshControl;
-    int queries = 0;
-    frmQel fresh{freshView, freshControl, [&] {
-                   ++queries;
-                   return windowsLevel;
-                 }};
-    fresh.Form_Load();
-    for (int tick = 0; tick < kTickLimit && freshView.timerEnabled; ++tick) fresh.Timer1_Timer();
-    const std::vector<std::string> lines = ReportLines(freshView.report);
+    testing::FakeForm fresh;
+    fresh.level = windowsLevel;
+    fresh.form.Form_Load();
+    for (int tick = 0; tick < kTickLimit && fresh.view.timerEnabled; ++tick) {
+      fresh.form.Timer1_Timer();
+    }
+    const std::vector<std::string> lines = ReportLines(fresh.view.report);
     EXPECT_THAT(std::vector<std::string>(lines.begin() + kHeadLines, lines.end()),
                 ElementsAreArray(AdviceFor(windowsLevel)));
-    EXPECT_EQ(queries, 2);
+    EXPECT_EQ(fresh.levelQueries, 2);
   }
 }
 
 TEST_F(PortScan, UnitOnCom3IsConnectedInTickFive) {
   control.openablePorts = {3};
   control.deviceInfo[3] = Unit();
-  Start();
+  Load();
   for (int k = 0; k < 10; ++k) Tick();
   EXPECT_EQ(ticks[0].status, "ESCANEANDO PUERTO USB");
   EXPECT_EQ(ticks[1].status, "ESCANEANDO PUERTO COM1");
@@ -169,7 +152,7 @@ TEST_F(PortScan, UnitOnCom3IsConnectedInTickFive) {
 TEST_F(PortScan, ConnectedTicksReadOnlyLinkOpen) {
   control.openablePorts = {3};
   control.deviceInfo[3] = Unit();
-  Start();
+  Load();
   for (int k = 0; k < 5; ++k) Tick();
   control.calls.clear();
   const std::string report = view.report;
@@ -181,7 +164,7 @@ TEST_F(PortScan, ConnectedTicksReadOnlyLinkOpen) {
 TEST_F(PortScan, SilentCom1DelaysEverythingByOneTick) {
   control.openablePorts = {1, 3};
   control.deviceInfo[3] = Unit();
-  Start();
+  Load();
   for (int k = 0; k < 6; ++k) Tick();
   EXPECT_EQ(ticks[1].status, "ESCANEANDO PUERTO USB");
   EXPECT_EQ(ticks[2].status, "ESCANEANDO PUERTO USB");
@@ -195,7 +178,7 @@ TEST_F(PortScan, SilentCom1DelaysEverythingByOneTick) {
 
 TEST_F(PortScan, SilentPort20MovesTheEndToCom22) {
   control.openablePorts = {20};
-  Start();
+  Load();
   TickUntilTimerStops();
   ASSERT_EQ(ticks.size(), 24u);
   EXPECT_EQ(ticks[20].portIndex, 20);  // COM20 opened
@@ -212,7 +195,7 @@ TEST_F(PortScan, SilentStartUpPortIsClosedAndUsbNeverTried) {
   control.defaultPort = 99;  // the component's own port, outside the scan
   control.openablePorts = {99};
   view.status = "antes";
-  Start();
+  Load();
   Tick();
   EXPECT_THAT(control.calls, ElementsAre("LinkOpen", "DeviceInfo", "LinkOpen=False"));
   EXPECT_EQ(ticks[0].status, "antes");
@@ -227,7 +210,7 @@ TEST_F(PortScan, SilentStartUpPortIsClosedAndUsbNeverTried) {
 TEST_F(PortScan, UnitOnUsbConnectsWithoutAnyScanText) {
   control.openablePorts = {0};
   control.deviceInfo[0] = Unit(19);
-  Start();
+  Load();
   Tick();
   EXPECT_EQ(ticks[0].status, "");
   EXPECT_EQ(ticks[0].portIndex, 0);
@@ -240,7 +223,7 @@ TEST_F(PortScan, UnitOnUsbConnectsWithoutAnyScanText) {
 TEST_F(PortScan, OnlyTheExactStatusMarksTheConnectedState) {
   control.openablePorts = {0};
   control.deviceInfo[0] = Unit();
-  Start();
+  Load();
   Tick();
   for (const char* status : {"conectado", "CONECTADO ", " CONECTADO", "CONECTADOS"}) {
     view.status = status;
@@ -254,7 +237,7 @@ TEST_F(PortScan, OnlyTheExactStatusMarksTheConnectedState) {
 TEST_F(PortScan, LeavingConnectedRetriesTheUnitsPort) {
   control.openablePorts = {3};
   control.deviceInfo[3] = Unit();
-  Start();
+  Load();
   for (int k = 0; k < 5; ++k) Tick();
   const std::string firstReport = view.report;
 
@@ -281,7 +264,7 @@ TEST_F(PortScan, LeavingConnectedRetriesTheUnitsPort) {
 }
 
 TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {
-  Start();
+  Load();
   control.failing.emplace("LinkOpen=", Failure("QelCtrlInertial", "no abre"));
   EXPECT_THROW(Tick(), Failure);
   EXPECT_THAT(control.calls, ElementsAre("LinkOpen", "PortNumber=0", "LinkOpen=True failed"));

@@ -2,13 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.h"
+#include "FormFixture.h"
 #include "app/frmQel.h"
+#include "link/UnavailableControl.h"
 
 namespace velmaris {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakeControl;
 using testing::FakeView;
 
 const char* const kHead =
@@ -17,11 +18,7 @@ const char* const kHead =
     "Herramienta de Diagnóstico Version: 2.3\r\n"
     "=====================================";
 
-struct Startup : ::testing::Test {
-  FakeView view;
-  FakeControl control;
-  frmQel form{view, control, [] { return int16_t{8}; }};
-};
+using Startup = testing::FormTest;
 
 TEST_F(Startup, WritesHeadPreparesLinkAndStartsTimer) {
   form.Form_Load();
@@ -84,16 +81,8 @@ TEST_F(Startup, ExitUnloadsWithoutTouchingTheComponent) {
   EXPECT_TRUE(control.calls.empty());
 }
 
-}  // namespace
-}  // namespace velmaris
-
-#include "link/UnavailableControl.h"
-
-namespace velmaris {
-namespace {
-
 TEST(StartupWithoutComponent, TellsWhichComponentIsMissingAndKeepsTheHead) {
-  testing::FakeView view;
+  FakeView view;
   UnavailableControl control("QELCTRLLibCtl.QelCtrlMain", "Clase no registrada");
   frmQel form(view, control, [] { return int16_t{7}; });
   form.Form_Load();

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "Fakes.h"
+#include "app/frmQel.h"
+
+namespace velmaris::testing {
+
+// The form between a fake window and a fake control, answering `level` as the Windows version
+// level and counting how often it was asked.
+struct FakeForm {
+  FakeView view;
+  FakeControl control;
+  int16_t level = 8;
+  int levelQueries = 0;
+  frmQel form{view, control, [this] {
+                ++levelQueries;
+                return level;
+              }};
+
+  // The form after its load event, with the load's own calls forgotten.
+  void Load() {
+    form.Form_Load();
+    control.calls.clear();
+  }
+};
+
+struct FormTest : ::testing::Test, FakeForm {};
+
+}  // namespace velmaris::testing
