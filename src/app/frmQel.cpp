@@ -144,7 +144,8 @@ void frmQel::WriteIdentificationReport(const Value& identification) {
   AddInfoLine(PrescalerLine(0, ToByte(QelCtrlMain1.Prescaler(0))));
   AddInfoLine(PrescalerLine(1, ToByte(QelCtrlMain1.Prescaler(1))));
   view.ShowButton(MaintenanceButton::Reset);
-  AddInfoLines(SoftwareSection(WindowsVersionLevel()));
+  AddInfoLines(SoftwareHeading());
+  AddInfoLines(SoftwareAdvice(WindowsVersionLevel()));
   if (AccessoryBusCodes(modelCode)) {
     AddInfoLines(KoraNetSection());
     view.ShowButton(MaintenanceButton::Detect);

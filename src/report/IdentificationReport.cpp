@@ -44,17 +44,18 @@ std::string PrescalerLine(int32_t channel, uint8_t prescaler) {
   return "Prescaler RPM" + DecimalText(channel + 1) + ": " + DecimalText(prescaler);
 }
 
-std::vector<std::string> SoftwareSection(int16_t windowsLevel) {
-  std::vector<std::string> lines = {kSoftwareRule, "COMPATIBILIDAD DEL SOFTWARE", kSoftwareRule};
+std::vector<std::string> SoftwareHeading() {
+  return {kSoftwareRule, "COMPATIBILIDAD DEL SOFTWARE", kSoftwareRule};
+}
+
+std::vector<std::string> SoftwareAdvice(int16_t windowsLevel) {
   if (windowsLevel >= kMinimumWindowsLevel) {
-    lines.insert(lines.end(), {"Esta versión de Windows es compatible con las ",
-                               "últimas versiones del software Velmaris (año 2022 en adelante) "});
-  } else {
-    lines.insert(lines.end(), {"Esta versión de Windows NO ES COMPATIBLE con las ",
-                               "últimas versiones del software Velmaris (año 2022 en adelante) ",
-                               "Recomendamos actualizar el Windows a Windows 7 o superior "});
+    return {"Esta versión de Windows es compatible con las ",
+            "últimas versiones del software Velmaris (año 2022 en adelante) "};
   }
-  return lines;
+  return {"Esta versión de Windows NO ES COMPATIBLE con las ",
+          "últimas versiones del software Velmaris (año 2022 en adelante) ",
+          "Recomendamos actualizar el Windows a Windows 7 o superior "};
 }
 
 std::vector<std::string> KoraNetSection() {

@@ -25,8 +25,10 @@ std::string FirmwareLine(const Value& firmwareElement);
 // Channel 0 is shown as RPM1, channel 1 as RPM2.
 std::string PrescalerLine(int32_t channel, uint8_t prescaler);
 
-// The software advice: compatible from Windows level 7 up.
-std::vector<std::string> SoftwareSection(int16_t windowsLevel);
+// The software section: its heading, then the advice, compatible from Windows level 7 up. The
+// heading comes first so the report holds it before the Windows version is asked.
+std::vector<std::string> SoftwareHeading();
+std::vector<std::string> SoftwareAdvice(int16_t windowsLevel);
 // The note for units with the KoraNET accessory bus.
 std::vector<std::string> KoraNetSection();
 // The hardware advice by model code band.

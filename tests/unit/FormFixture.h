@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 #include "Fakes.h"
 #include "app/frmQel.h"
@@ -16,8 +17,10 @@ struct FakeForm {
   FakeControl control;
   int16_t level = 8;
   int levelQueries = 0;
+  std::string reportWhenLevelAsked;
   frmQel form{view, control, [this] {
                 ++levelQueries;
+                reportWhenLevelAsked = view.report;
                 return level;
               }};
 

@@ -51,6 +51,10 @@ TEST_F(IdentificationReport, WorkedExampleLineForLine) {
   EXPECT_TRUE(view.resetVisible);
   EXPECT_TRUE(view.detectVisible);
   EXPECT_EQ(levelQueries, 1);
+  const std::vector<std::string> all = ReportLines(view.report);
+  EXPECT_THAT(ReportLines(reportWhenLevelAsked),
+              ElementsAreArray(all.begin(), all.begin() + kHeadLines + 9))
+      << "the Windows version is asked once the software heading is written";
   EXPECT_THAT(control.calls, ElementsAre("Prescaler(0)", "Prescaler(1)"));
   EXPECT_EQ(view.status, "");
   EXPECT_TRUE(view.timerEnabled);
