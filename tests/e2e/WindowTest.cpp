@@ -141,6 +141,28 @@ TEST_F(Window, CopyWhileAnotherProgramHoldsTheClipboardTellsTheUserAndLeavesItAl
   EXPECT_EQ(ClipboardText(), Widen(window->ReportText()));
 }
 
+// Keys typed into the report pane, through the window's own message loop with its dialog
+// navigation, as a user's keyboard would send them.
+TEST_F(Window, ReportPaneTakesTypingBelowItsLastRowAndEnterButNotEscape) {
+  form.Form_Load();
+  std::string report = window->ReportText();
+  for (int line = 0; line < 60; ++line) report += "\r\nlínea " + std::to_string(line);
+  window->SetReportText(report);
+  HWND pane = Child(L"EDIT", true);
+  ShowWindow(window->handle(), SW_SHOW);
+  SetFocus(pane);
+  SendMessageW(pane, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
+  PostMessageW(pane, WM_CHAR, L'\r', 0);
+  PostMessageW(pane, WM_CHAR, L'x', 0);
+  PostMessageW(pane, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  PostMessageW(pane, WM_CHAR, 0x1B, 0x00010001);
+  PostMessageW(pane, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+  PostQuitMessage(0);  // taken once the keys are handled
+  window->RunMessageLoop();
+  ASSERT_TRUE(IsWindow(window->handle())) << "Esc must not close the window";
+  EXPECT_EQ(window->ReportText(), report + "\r\nx");
+}
+
 TEST_F(Window, StartupFailureLeavesTheTimerOffAndTheTextsInPlace) {
   control.failing.emplace("LinkOpen=", Failure("QelCtrlInertial", "no"));
   // The message box of the load event would wait for a click; answer it from a timer thread.

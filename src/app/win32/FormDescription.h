@@ -28,13 +28,16 @@ struct ControlDescription {
 };
 
 inline constexpr DWORD kChild = WS_CHILD | WS_TABSTOP;
+// The report pane takes Enter as a new line (there is no default button), and scrolls to the
+// caret, without which an edit box refuses typing once its text is taller than the box.
+inline constexpr DWORD kReportPaneStyle = ES_LEFT | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
 
 // In tab order: creation order is the order in which dialog navigation visits the controls.
 inline constexpr ControlDescription kControls[] = {
     {kTxtEstado, L"EDIT", L"", 120, 120, 6855, 375,
      kChild | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY},
     {kCmdReset, L"BUTTON", L"Reparar Prescalers 1:1", 120, 6000, 1935, 375, kChild | BS_PUSHBUTTON},
-    {kTxtInfo, L"EDIT", L"", 120, 600, 6855, 5295, kChild | WS_VISIBLE | ES_LEFT | ES_MULTILINE},
+    {kTxtInfo, L"EDIT", L"", 120, 600, 6855, 5295, kChild | WS_VISIBLE | kReportPaneStyle},
     {kCmdExit, L"BUTTON", L"Salir", 5760, 6000, 1095, 375, kChild | WS_VISIBLE | BS_PUSHBUTTON},
     {kCmdCopy, L"BUTTON", L"Copiar Informe", 4080, 6000, 1575, 375,
      kChild | WS_VISIBLE | BS_PUSHBUTTON},

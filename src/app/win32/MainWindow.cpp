@@ -27,6 +27,12 @@ std::wstring WindowText(HWND control) {
   return text;
 }
 
+bool IsEscapeKey(const MSG& message) {
+  return (message.message == WM_KEYDOWN || message.message == WM_KEYUP ||
+          message.message == WM_CHAR) &&
+         message.wParam == VK_ESCAPE;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Key, HINSTANCE instance)
@@ -104,6 +110,9 @@ RECT MainWindow::AcquisitionControlPlace() const {
 int MainWindow::RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Under dialog navigation a multi-line edit box closes its parent on Esc. This window has no
+    // cancel button, so Esc in the report pane means nothing and must not lose the report.
+    if (message.hwnd == Control(kTxtInfo) && IsEscapeKey(message)) continue;
     if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);

@@ -9,7 +9,7 @@ namespace velmaris {
 
 DispatchControl::DispatchControl(Microsoft::WRL::ComPtr<IDispatch> control, std::string source)
     : control_(std::move(control)), source_(std::move(source)) {
-  if (!control_) FailInTool("The acquisition control is not available.");
+  if (!control_) FailInTool("El componente de adquisición no está disponible");
 }
 
 Value DispatchControl::LinkOpen() { return Get(kLinkOpen, nullptr, 0); }
