@@ -78,9 +78,11 @@ bool EqualsIgnoringCase(const std::string& text, const char* word) {
                     });
 }
 
-std::string RealText(double number) {
+// The shortest text that reads back as the same number of the value's own precision.
+template <typename Real>
+std::string RealText(Real number) {
   if (!std::isfinite(number)) Overflow();
-  if (number == 0.0) number = 0.0;  // no "-0"
+  if (number == 0) number = 0;  // no "-0"
   char buffer[32];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
   return std::string(buffer, result.ptr);
@@ -139,7 +141,8 @@ std::string OwnTextForm(const Value& value) {
       return IsBeyondInt64(value) ? std::to_string(static_cast<uint64_t>(value.asInteger()))
                                   : DecimalText(value.asInteger());
     case Kind::Real:
-      return RealText(value.asReal());
+      return value.realIsSingle() ? RealText(static_cast<float>(value.asReal()))
+                                  : RealText(value.asReal());
     case Kind::Text:
       return value.asText();
     default:

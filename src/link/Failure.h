@@ -10,7 +10,8 @@ namespace velmaris {
 class Failure : public std::runtime_error {
  public:
   Failure(std::string source, std::string description)
-      : std::runtime_error(description), source_(std::move(source)),
+      : std::runtime_error(description),
+        source_(std::move(source)),
         description_(std::move(description)) {}
 
   const std::string& source() const { return source_; }

@@ -40,6 +40,12 @@ Value Value::real(double value) {
   return v;
 }
 
+Value Value::single(float value) {
+  Value v = real(value);
+  v.single_ = true;
+  return v;
+}
+
 Value Value::text(std::string utf8) {
   Value v;
   v.kind_ = Kind::Text;

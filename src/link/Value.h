@@ -35,6 +35,9 @@ class Value {
   // An integer of the component's own width (8, 16, 32 or 64 bits), signed or unsigned.
   static Value integer(int64_t value, unsigned bits, bool isSigned);
   static Value real(double value);
+  // A single-precision number keeps its width, so that its text is its own ("3.1"), not that of
+  // the double it widens to ("3.0999999046325684").
+  static Value single(float value);
   static Value text(std::string utf8);
   static Value array(ValueArray array);
   // A value of a type the tool cannot read (an object, a record ...), named for messages.
@@ -48,6 +51,7 @@ class Value {
   unsigned integerBits() const { return bits_; }
   bool integerSigned() const { return signed_; }
   double asReal() const { return real_; }
+  bool realIsSingle() const { return single_; }
   // Text of a Text value; type name of an Unsupported one.
   const std::string& asText() const { return text_; }
   const ValueArray& asArray() const { return *array_; }
@@ -59,6 +63,7 @@ class Value {
   unsigned bits_ = 0;
   bool signed_ = true;
   double real_ = 0.0;
+  bool single_ = false;
   std::string text_;
   std::shared_ptr<const ValueArray> array_;
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "link/Conversions.h"
 #include "link/win32/ComSupport.h"
 #include "link/win32/VariantConversion.h"
 
@@ -104,8 +105,9 @@ TEST(VariantConversion, ScalarsOfOtherTypes) {
   EXPECT_TRUE(ToValue(flag).asBoolean());
 
   VARIANT real = Make(VT_R4);
-  real.fltVal = 2.5f;
-  EXPECT_EQ(2.5, ToValue(real).asReal());
+  real.fltVal = 3.1f;
+  EXPECT_EQ(3.1f, ToValue(real).asReal());
+  EXPECT_EQ("3.1", OwnTextForm(ToValue(real))) << "a single is written at its own precision";
   real = Make(VT_R8);
   real.dblVal = std::numeric_limits<double>::quiet_NaN();
   EXPECT_TRUE(std::isnan(ToValue(real).asReal()));

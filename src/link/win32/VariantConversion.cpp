@@ -234,7 +234,7 @@ Value Convert(const VARIANT& variant, int depth) {
       return Value::integer(static_cast<int64_t>(byRef ? *variant.pullVal : variant.ullVal), 64,
                             false);
     case VT_R4:
-      return Value::real(byRef ? *variant.pfltVal : variant.fltVal);
+      return Value::single(byRef ? *variant.pfltVal : variant.fltVal);
     case VT_R8:
       return Value::real(byRef ? *variant.pdblVal : variant.dblVal);
     case VT_DATE:
