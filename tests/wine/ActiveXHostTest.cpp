@@ -4,6 +4,7 @@
 #include "WineTestSupport.h"
 #include "link/Failure.h"
 #include "link/win32/ActiveXHost.h"
+#include "link/win32/ComSupport.h"
 #include "link/win32/DispatchControl.h"
 
 namespace velmaris {
@@ -18,7 +19,7 @@ using ::testing::Not;
 
 class ActiveXHostTest : public ::testing::Test {
  protected:
-  test::OleApartment apartment_;
+  OleSession apartment_;
   test::HiddenWindow window_;
 };
 
@@ -72,7 +73,7 @@ TEST_F(ActiveXHostTest, UnregisteredComponentFailsNamingIt) {
 }
 
 TEST(Simulator, ShippedScenariosAreUnderstood) {
-  test::OleApartment apartment;
+  OleSession apartment;
   test::HiddenWindow window;
   for (const char* name :
        {"com3-unit.txt", "no-unit.txt", "all-open-silent.txt", "koranet-unit.txt",
@@ -85,7 +86,7 @@ TEST(Simulator, ShippedScenariosAreUnderstood) {
 }
 
 TEST(Simulator, StartUpOpenUsesTheComponentsOwnPort) {
-  test::OleApartment apartment;
+  OleSession apartment;
   test::HiddenWindow window;
   struct Case {
     const char* scenario;

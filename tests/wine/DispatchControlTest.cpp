@@ -4,6 +4,7 @@
 #include "WineTestSupport.h"
 #include "link/Failure.h"
 #include "link/win32/ActiveXHost.h"
+#include "link/win32/ComSupport.h"
 #include "link/win32/DispatchControl.h"
 
 namespace velmaris {
@@ -43,7 +44,7 @@ class DispatchControlTest : public ::testing::Test {
     return Failure("", "");
   }
 
-  test::OleApartment apartment_;
+  OleSession apartment_;
   test::HiddenWindow window_;
   std::unique_ptr<SimulatorSession> session_;
   std::unique_ptr<ActiveXHost> host_;

@@ -7,20 +7,6 @@
 
 namespace velmaris::test {
 
-// OLE for the test's thread, as the program's main sets it up.
-class OleApartment {
- public:
-  OleApartment() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~OleApartment() {
-    if (ok_) OleUninitialize();
-  }
-  OleApartment(const OleApartment&) = delete;
-  OleApartment& operator=(const OleApartment&) = delete;
-
- private:
-  bool ok_;
-};
-
 // A parent window that is never shown.
 class HiddenWindow {
  public:

@@ -3,7 +3,6 @@
 #include <windows.h>
 // windows.h first: the others rely on its types.
 #include <commctrl.h>
-#include <ole2.h>
 
 #include <exception>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "link/Failure.h"
 #include "link/UnavailableControl.h"
 #include "link/win32/ActiveXHost.h"
+#include "link/win32/ComSupport.h"
 #include "link/win32/DispatchControl.h"
 #include "platform/win32/OSVersionQuery.h"
 #include "platform/win32/Utf16.h"
@@ -21,19 +21,7 @@ namespace {
 
 using velmaris::AcquisitionControl;
 using velmaris::Failure;
-
-class OleSession {
- public:
-  OleSession() : initialised_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~OleSession() {
-    if (initialised_) OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-
- private:
-  bool initialised_;
-};
+using velmaris::OleSession;
 
 // QelCtrlMain1: the hosted component, or, when it cannot be created, a stand-in whose calls fail
 // with the reason, so the load event reports it like any other component failure.

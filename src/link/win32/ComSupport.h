@@ -1,6 +1,7 @@
 #pragma once
 
 #include <oaidl.h>
+#include <ole2.h>
 #include <windows.h>
 
 #include <string>
@@ -12,6 +13,20 @@ inline constexpr const wchar_t* kControlProgId = L"QELCTRLLibCtl.QelCtrlMain";
 inline constexpr const char* kControlSource = "QELCTRLLibCtl.QelCtrlMain";
 
 // A VARIANT that clears itself.
+// OLE for this thread, for as long as it lives; the ActiveX host needs OLE, not only COM.
+class OleSession {
+ public:
+  OleSession() : initialised_(SUCCEEDED(OleInitialize(nullptr))) {}
+  ~OleSession() {
+    if (initialised_) OleUninitialize();
+  }
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+
+ private:
+  bool initialised_;
+};
+
 class UniqueVariant {
  public:
   UniqueVariant() { VariantInit(&value_); }
