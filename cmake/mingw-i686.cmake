@@ -1,14 +1,3 @@
-# Cross-compiles the 32-bit Windows program with mingw-w64; its tests run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# The 32-bit Windows program: the release, and what the Wine tests run wherever 32-bit programs can.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/wine/wine-run)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

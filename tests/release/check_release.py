@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the built VelmarisDiag.exe as it will be shipped: a 32-bit GUI program that Windows XP
 loads, importing nothing but XP's own system DLLs and functions, with its icon, version record and
-manifest. Reads the file only; nothing runs.
+manifest. Reads the file only; nothing runs. The resource checks also hold for the 64-bit build
+the Wine tests use where 32-bit programs cannot run; its manifest must name its own architecture.
 
     VELMARIS_EXE=<path> python3 -m unittest check_release
 """
@@ -62,8 +63,11 @@ class PeImage:
         assert self.data[pe:pe + 4] == b'PE\0\0'
         sections, optional_size = struct.unpack_from('<H12xH', self.data, pe + 6)
         optional = pe + 24
-        assert struct.unpack_from('<H', self.data, optional)[0] == 0x10B, 'not PE32'
-        self.resource_rva = struct.unpack_from('<I', self.data, optional + 96 + 2 * 8)[0]
+        magic = struct.unpack_from('<H', self.data, optional)[0]
+        assert magic in (0x10B, 0x20B), 'neither PE32 nor PE32+'
+        self.is_64_bit = magic == 0x20B
+        directories = optional + (112 if self.is_64_bit else 96)
+        self.resource_rva = struct.unpack_from('<I', self.data, directories + 2 * 8)[0]
         self.sections = []
         table = optional + optional_size
         for i in range(sections):
@@ -163,7 +167,9 @@ class ResourceTest(unittest.TestCase):
     def setUpClass(cls):
         if not os.path.isfile(EXE):
             raise FileNotFoundError(f'no executable at VELMARIS_EXE={EXE!r}')
-        cls.resources = PeImage(EXE).resources()
+        image = PeImage(EXE)
+        cls.resources = image.resources()
+        cls.architecture = 'amd64' if image.is_64_bit else 'x86'
 
     def of_type(self, kind):
         return {(name, language): data for (k, name, language), data in self.resources.items()
@@ -231,6 +237,11 @@ class ResourceTest(unittest.TestCase):
                    '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}'}
         supported = {e.get('Id', '').lower() for e in all_named('supportedOS')}
         self.assertLessEqual(supported, allowed)
+        # Windows refuses to start a program whose manifest names another architecture.
+        identities = all_named('assemblyIdentity')
+        self.assertEqual(len(identities), 2, 'the program and the common controls')
+        for identity in identities:
+            self.assertIn(identity.get('processorArchitecture'), (self.architecture, '*'))
 
 
 if __name__ == '__main__':
