@@ -86,44 +86,44 @@ struct Words {
 
 // Windows' device problem numbers (CM_PROB_*) in the report's words.
 const Words kProblems[] = {
-    {1, "no está configurado"},
-    {3, "faltan memoria o recursos del sistema"},
-    {10, "no puede iniciar"},
-    {12, "no encuentra recursos libres"},
-    {14, "necesita reiniciar el equipo"},
-    {18, "hay que reinstalar su driver"},
-    {19, "su configuración en el registro está dañada"},
+    {1, "No está configurado"},
+    {3, "Faltan memoria o recursos del sistema"},
+    {10, "No puede iniciar"},
+    {12, "No encuentra recursos libres"},
+    {14, "Necesita reiniciar el equipo"},
+    {18, "Hay que reinstalar su driver"},
+    {19, "Su configuración en el registro está dañada"},
     {21, "Windows lo está quitando"},
-    {22, "está deshabilitado"},
-    {24, "no está presente o no funciona"},
-    {28, "no tiene instalado su driver"},
-    {29, "el hardware lo tiene deshabilitado"},
-    {31, "su driver no pudo cargarlo"},
-    {32, "su driver está deshabilitado"},
-    {37, "su driver falló al iniciar"},
-    {39, "su driver falta o está dañado"},
+    {22, "Está deshabilitado"},
+    {24, "No está presente o no funciona"},
+    {28, "No tiene instalado su driver"},
+    {29, "El hardware lo tiene deshabilitado"},
+    {31, "Su driver no pudo cargarlo"},
+    {32, "Su driver está deshabilitado"},
+    {37, "Su driver falló al iniciar"},
+    {39, "Su driver falta o está dañado"},
     {43, "Windows lo detuvo porque informó un fallo"},
-    {45, "no está conectado"},
-    {47, "está preparado para quitarlo"},
-    {48, "su driver está bloqueado"},
+    {45, "No está conectado"},
+    {47, "Está preparado para quitarlo"},
+    {48, "Su driver está bloqueado"},
     {52, "Windows no pudo verificar la firma de su driver"},
 };
 
 // Win32 error codes.
 const Words kWindowsErrors[] = {
-    {2, "no existe"},
-    {5, "acceso denegado"},
-    {8, "memoria insuficiente"},
-    {14, "memoria insuficiente"},
+    {2, "No existe"},
+    {5, "Acceso denegado"},
+    {8, "Memoria insuficiente"},
+    {14, "Memoria insuficiente"},
 };
 
 // Configuration manager results (CR_*).
 const Words kConfigManagerResults[] = {
-    {0x02, "memoria insuficiente"},
-    {0x05, "el dispositivo ya no está"},
-    {0x0D, "el dispositivo ya no está"},
-    {0x33, "acceso denegado"},
-    {0x34, "función no disponible"},
+    {0x02, "Memoria insuficiente"},
+    {0x05, "El dispositivo ya no está"},
+    {0x0D, "El dispositivo ya no está"},
+    {0x33, "Acceso denegado"},
+    {0x34, "Función no disponible"},
 };
 
 template <size_t N>
@@ -136,7 +136,7 @@ const char* Lookup(const Words (&table)[N], uint32_t code) {
 
 std::string ProblemText(uint32_t problem) {
   const char* words = Lookup(kProblems, problem);
-  return std::string(words ? words : "tiene un problema") + " (código " +
+  return std::string(words ? words : "Tiene un problema") + " (código " +
          std::to_string(problem) + ")";
 }
 
@@ -146,17 +146,17 @@ std::string Why(const UnreadFact& fact) {
     case UnreadFact::Cause::WindowsError: {
       const char* words = Lookup(kWindowsErrors, fact.code);
       return words ? std::string(words) + " (error " + code + " de Windows)"
-                   : "error " + code + " de Windows";
+                   : "Error " + code + " de Windows";
     }
     case UnreadFact::Cause::ConfigManager: {
       const char* words = Lookup(kConfigManagerResults, fact.code);
-      return words ? std::string(words) + " (código CR " + code + ")" : "código CR " + code;
+      return words ? std::string(words) + " (código CR " + code + ")" : "Código CR " + code;
     }
     case UnreadFact::Cause::Program:
       break;
   }
   const std::string description = Printable(fact.description);
-  return description.empty() ? "error del programa" : description;
+  return description.empty() ? "Error del programa" : description;
 }
 
 std::string Count(size_t count, const char* one, const char* many) {
@@ -166,9 +166,9 @@ std::string Count(size_t count, const char* one, const char* many) {
 std::string WhatWasNotRead(DeviceFact fact, size_t times) {
   switch (fact) {
     case DeviceFact::PortMap:
-      return "No se pudo leer el mapa de puertos serie del registro";
+      return "No se pudo leer el mapa de puertos del registro";
     case DeviceFact::PortDevices:
-      return "No se pudieron leer los puertos del Administrador de dispositivos";
+      return "No se pudo leer la clase Puertos (COM y LPT)";
     case DeviceFact::DeviceList:
       return "No se pudo leer la lista de dispositivos";
     case DeviceFact::DeviceStatus:
@@ -184,7 +184,7 @@ bool SameReading(const UnreadFact& a, const UnreadFact& b) {
          a.description == b.description;
 }
 
-// One line per distinct failed reading of the given facts, saying how often it failed.
+// Two lines per distinct failed reading of the given facts, saying how often it failed.
 std::vector<std::string> UnreadLines(const std::vector<UnreadFact>& unread,
                                      std::initializer_list<DeviceFact> facts) {
   std::vector<std::pair<const UnreadFact*, size_t>> distinct;
@@ -200,9 +200,10 @@ std::vector<std::string> UnreadLines(const std::vector<UnreadFact>& unread,
   }
   std::vector<std::string> lines;
   for (const auto& [fact, times] : distinct) {
-    std::string line = "* " + WhatWasNotRead(fact->fact, times) + ": " + Why(*fact);
-    if (line.back() != '.') line += '.';
-    lines.push_back(line);
+    std::string why = "  " + Why(*fact);
+    if (why.back() != '.') why += '.';
+    lines.push_back("* " + WhatWasNotRead(fact->fact, times) + ":");
+    lines.push_back(why);
   }
   return lines;
 }
@@ -235,10 +236,11 @@ std::vector<std::string> PortLines(const WindowsDevices& devices, int16_t firstP
   if (ports.empty() && unread.empty()) lines.push_back("* Ninguno.");
   Append(lines, unread);
   if (std::any_of(ports.begin(), ports.end(), [](const Port& port) { return !port.tried; })) {
-    Append(lines, {"* Para que se escanee un puerto, dale un número libre del COM1 al COM20:",
-                   "  Administrador de dispositivos > Puertos (COM y LPT) > el puerto >",
-                   "  Propiedades > Configuración de puerto > Opciones avanzadas >",
-                   "  Número de puerto COM. Luego vuelve a ejecutar este diagnóstico."});
+    Append(lines, {"* Para que se escanee, dale un número del COM1 al COM20:",
+                   "  Administrador de dispositivos > Puertos (COM y LPT) >",
+                   "  el puerto > Propiedades > Configuración de puerto >",
+                   "  Opciones avanzadas > Número de puerto COM.",
+                   "  Luego vuelve a ejecutar este diagnóstico."});
   }
   return lines;
 }
@@ -254,8 +256,8 @@ std::vector<std::string> DeviceLines(const WindowsDevices& devices) {
   const size_t listed = std::min(candidates.size(), kListedAtMost);
   for (size_t i = 0; i < listed; ++i) {
     const ProblemDevice& device = *candidates[i];
-    const std::string name = device.name.empty() ? "(sin nombre)" : Printable(device.name);
-    lines.push_back("* " + name + ": " + ProblemText(device.problem) + ".");
+    lines.push_back("* " + (device.name.empty() ? "(sin nombre)" : Printable(device.name)));
+    lines.push_back("  " + ProblemText(device.problem) + ".");
   }
   if (candidates.size() > listed) {
     lines.push_back("* Y " + Count(candidates.size() - listed, "dispositivo", "dispositivos") +

@@ -294,10 +294,10 @@ TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised)
   EXPECT_EQ(view.status, "NO DETECTADO");
   EXPECT_FALSE(view.timerEnabled);
   const std::vector<std::string> lines = ReportLines(view.report);
-  EXPECT_THAT(std::vector<std::string>(lines.end() - 4, lines.end()),
+  EXPECT_THAT(std::vector<std::string>(lines.end() - 5, lines.end()),
               ElementsAre("================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
                           "================================",
-                          "* No se pudo leer lo que ve Windows: sin memoria."));
+                          "* No se pudo leer lo que ve Windows:", "  sin memoria."));
 }
 
 TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {
