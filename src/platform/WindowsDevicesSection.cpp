@@ -66,8 +66,8 @@ std::vector<Port> SerialPorts(const std::vector<SerialPort>& reported, int16_t f
     });
     if (same == ports.end()) {
       const long number = ComNumber(port.name);
-      ports.push_back({port.name, port.friendlyName, number,
-                       number > 0 && number < firstPortNotTried});
+      ports.push_back(
+          {port.name, port.friendlyName, number, number > 0 && number < firstPortNotTried});
     } else if (same->friendlyName.empty()) {
       same->friendlyName = port.friendlyName;
     }
@@ -119,10 +119,8 @@ const Words kWindowsErrors[] = {
 
 // Configuration manager results (CR_*).
 const Words kConfigManagerResults[] = {
-    {0x02, "Memoria insuficiente"},
-    {0x05, "El dispositivo ya no está"},
-    {0x0D, "El dispositivo ya no está"},
-    {0x33, "Acceso denegado"},
+    {0x02, "Memoria insuficiente"},      {0x05, "El dispositivo ya no está"},
+    {0x0D, "El dispositivo ya no está"}, {0x33, "Acceso denegado"},
     {0x34, "Función no disponible"},
 };
 
@@ -136,8 +134,8 @@ const char* Lookup(const Words (&table)[N], uint32_t code) {
 
 std::string ProblemText(uint32_t problem) {
   const char* words = Lookup(kProblems, problem);
-  return std::string(words ? words : "Tiene un problema") + " (código " +
-         std::to_string(problem) + ")";
+  return std::string(words ? words : "Tiene un problema") + " (código " + std::to_string(problem) +
+         ")";
 }
 
 std::string Why(const UnreadFact& fact) {
@@ -221,9 +219,9 @@ std::vector<std::string> PortLines(const WindowsDevices& devices, int16_t firstP
   for (size_t i = 0; i < listed; ++i) {
     const Port& port = ports[i];
     const std::string name = Printable(port.name);
-    lines.push_back("* " + name + ": " +
-                    (port.friendlyName.empty() ? "sin nombre descriptivo"
-                                               : Printable(port.friendlyName)));
+    lines.push_back(
+        "* " + name + ": " +
+        (port.friendlyName.empty() ? "sin nombre descriptivo" : Printable(port.friendlyName)));
     if (!port.tried) lines.push_back("  " + name + " no se escaneó.");
   }
   if (ports.size() > listed) {

@@ -96,9 +96,9 @@ class ExtraSerialPorts {
   static void SetText(HKEY root, const std::wstring& path, const wchar_t* name,
                       const std::wstring& value) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
@@ -236,8 +236,8 @@ TEST(Scan, NoUnitAtLevelEightEndsWithTheOldUsbUnitsNoteAndWhatWindowsSees) {
                     windowsLines);
   // COM5 was tried and has no friendly name; COM23 was not tried. Wine's few devices report no
   // problem, or their reading fails: either way the section ends with the devices part.
-  const auto com23 = std::find(windowsLines.begin(), windowsLines.end(),
-                               "* COM23: Adaptador USB a serie (COM23)");
+  const auto com23 =
+      std::find(windowsLines.begin(), windowsLines.end(), "* COM23: Adaptador USB a serie (COM23)");
   ASSERT_NE(com23, windowsLines.end()) << ::testing::PrintToString(windowsLines);
   EXPECT_EQ(*(com23 + 1), "  COM23 no se escaneó.");
   EXPECT_THAT(windowsLines, ::testing::Contains("* COM5: sin nombre descriptivo"));

@@ -284,8 +284,9 @@ TEST_F(PortScan, LeavingConnectedRetriesTheUnitsPort) {
 TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised) {
   testing::FakeView view;
   testing::FakeControl control;
-  frmQel form(view, control, [] { return int16_t{8}; },
-              []() -> WindowsDevices { throw Failure(kToolSource, "sin memoria"); });
+  frmQel form(
+      view, control, [] { return int16_t{8}; },
+      []() -> WindowsDevices { throw Failure(kToolSource, "sin memoria"); });
   form.Form_Load();
   for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) {
     form.RunEvent(&frmQel::Timer1_Timer);

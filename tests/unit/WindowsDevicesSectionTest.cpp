@@ -40,7 +40,8 @@ UnreadFact StatusUnread(uint32_t result) {
 
 WindowsDevices ManyPortsAndDevices() {
   WindowsDevices devices;
-  for (int port = 30; port > 15; --port) devices.ports.push_back({"COM" + std::to_string(port), ""});
+  for (int port = 30; port > 15; --port)
+    devices.ports.push_back({"COM" + std::to_string(port), ""});
   for (uint32_t device = 1; device <= 13; ++device) {
     devices.problemDevices.push_back({"Adaptador " + std::to_string(device), DeviceClass::Usb, 10});
   }
@@ -64,7 +65,9 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"no ports and no troubled device", {}, kAfterCom21,
+    {"no ports and no troubled device",
+     {},
+     kAfterCom21,
      {kPortsHeading, "* Ninguno.", kDevicesHeading, "* Ninguno."}},
 
     {"ports within the scan, from both sources, merged and in number order",
@@ -112,9 +115,7 @@ const Case kCases[] = {
       "  Windows lo detuvo porque informó un fallo (código 43).", "* Concentrador",
       "  Tiene un problema (código 99)."}},
 
-    {"long lists are cut, saying how many more there are",
-     ManyPortsAndDevices(),
-     kAfterCom21,
+    {"long lists are cut, saying how many more there are", ManyPortsAndDevices(), kAfterCom21,
      Join({{kPortsHeading},
            {"* COM16: sin nombre descriptivo", "* COM17: sin nombre descriptivo",
             "* COM18: sin nombre descriptivo", "* COM19: sin nombre descriptivo",
@@ -140,8 +141,8 @@ const Case kCases[] = {
      kAfterCom21,
      {kPortsHeading, "* No se pudo leer el mapa de puertos del registro:",
       "  Acceso denegado (error 5 de Windows).", "* No se pudo leer la clase Puertos (COM y LPT):",
-      "  Error 1234 de Windows.", kDevicesHeading, "* No se pudo leer la lista de dispositivos:",
-      "  Memoria insuficiente (error 8 de Windows).",
+      "  Error 1234 de Windows.", kDevicesHeading,
+      "* No se pudo leer la lista de dispositivos:", "  Memoria insuficiente (error 8 de Windows).",
       "* No se pudo leer el estado de 3 dispositivos:",
       "  El dispositivo ya no está (código CR 13).",
       "* No se pudo leer el estado de 1 dispositivo:", "  Código CR 153."}},

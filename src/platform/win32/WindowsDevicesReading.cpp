@@ -6,7 +6,6 @@
 #include <setupapi.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -20,10 +19,14 @@ namespace {
 
 // Device setup classes: Ports (COM and LPT), USB controllers and hubs, USB devices of Windows 8
 // and later, and Other devices, where Windows puts a device it has no driver for.
-const GUID kPortsClass = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
-const GUID kUsbClass = {0x36FC9E60, 0xC465, 0x11CF, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-const GUID kUsbDeviceClass = {0x88BAE032, 0x5A81, 0x49F0, {0xBC, 0x3D, 0xA4, 0xFF, 0x13, 0x82, 0x16, 0xD6}};
-const GUID kUnknownClass = {0x4D36E97E, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kPortsClass = {
+    0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kUsbClass = {
+    0x36FC9E60, 0xC465, 0x11CF, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+const GUID kUsbDeviceClass = {
+    0x88BAE032, 0x5A81, 0x49F0, {0xBC, 0x3D, 0xA4, 0xFF, 0x13, 0x82, 0x16, 0xD6}};
+const GUID kUnknownClass = {
+    0x4D36E97E, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 const GUID kNoClass = {};
 
 // A device node status flag (cfg.h, which the compiler's headers lack).
@@ -63,8 +66,8 @@ std::string TextValue(HKEY key, const wchar_t* name) {
   }
   std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
   bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                       &bytes) != ERROR_SUCCESS) {
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
+      ERROR_SUCCESS) {
     return {};
   }
   return StoredText(buffer, bytes);
@@ -73,8 +76,7 @@ std::string TextValue(HKEY key, const wchar_t* name) {
 // The port names of the device map: one value per port, the name in its data ("COM1").
 void ReadPortMap(WindowsDevices& devices) {
   HKEY opened = nullptr;
-  const LONG result =
-      RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPortMapKey, 0, KEY_QUERY_VALUE, &opened);
+  const LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPortMapKey, 0, KEY_QUERY_VALUE, &opened);
   if (result == ERROR_FILE_NOT_FOUND) return;  // no serial port driver has started: no ports
   if (result != ERROR_SUCCESS) return Unread(devices, DeviceFact::PortMap, result);
   const UniqueKey key(opened);
@@ -116,39 +118,11 @@ std::string TextProperty(HDEVINFO list, SP_DEVINFO_DATA& device, DWORD property)
 
 // The port name a Ports class device has in its hardware key ("COM23", "LPT1").
 std::string PortName(HDEVINFO list, SP_DEVINFO_DATA& device) {
-  HKEY opened = SetupDiOpenDevRegKey(list, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
+  HKEY opened =
+      SetupDiOpenDevRegKey(list, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
   if (opened == INVALID_HANDLE_VALUE) return {};
   const UniqueKey key(opened);
   return TextValue(opened, L"PortName");
-}
-
-// Calls visit for every device of the list; a failed step of the enumeration is listed as fact.
-void ForEachDevice(HDEVINFO list, DeviceFact fact, WindowsDevices& devices,
-                   const std::function<void(SP_DEVINFO_DATA&)>& visit) {
-  SP_DEVINFO_DATA device = {};
-  device.cbSize = sizeof device;
-  for (DWORD index = 0; SetupDiEnumDeviceInfo(list, index, &device); ++index) visit(device);
-  const DWORD error = GetLastError();
-  if (error != ERROR_NO_MORE_ITEMS) Unread(devices, fact, error);
-}
-
-UniqueDeviceList PresentDevices(const GUID* setupClass, DWORD flags, DeviceFact fact,
-                                WindowsDevices& devices) {
-  HDEVINFO list = SetupDiGetClassDevsW(setupClass, nullptr, nullptr, DIGCF_PRESENT | flags);
-  if (list != INVALID_HANDLE_VALUE) return UniqueDeviceList(list);
-  Unread(devices, fact, GetLastError());
-  return nullptr;
-}
-
-void ReadPortDevices(WindowsDevices& devices) {
-  const UniqueDeviceList list = PresentDevices(&kPortsClass, 0, DeviceFact::PortDevices, devices);
-  if (!list) return;
-  ForEachDevice(list.get(), DeviceFact::PortDevices, devices, [&](SP_DEVINFO_DATA& device) {
-    std::string name = PortName(list.get(), device);
-    if (name.empty()) return;
-    devices.ports.push_back(
-        {std::move(name), TextProperty(list.get(), device, SPDRP_FRIENDLYNAME)});
-  });
 }
 
 DeviceClass ClassOf(const GUID& setupClass) {
@@ -160,24 +134,50 @@ DeviceClass ClassOf(const GUID& setupClass) {
   return DeviceClass::Other;
 }
 
-void ReadProblemDevices(WindowsDevices& devices) {
-  const UniqueDeviceList list =
-      PresentDevices(nullptr, DIGCF_ALLCLASSES, DeviceFact::DeviceList, devices);
-  if (!list) return;
-  ForEachDevice(list.get(), DeviceFact::DeviceList, devices, [&](SP_DEVINFO_DATA& device) {
-    ULONG status = 0;
-    ULONG problem = 0;
-    const CONFIGRET result = CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0);
-    if (result != CR_SUCCESS) {
-      devices.unread.push_back(
-          {DeviceFact::DeviceStatus, UnreadFact::Cause::ConfigManager, result, {}});
-      return;
-    }
-    if ((status & kHasProblem) == 0) return;
-    std::string name = TextProperty(list.get(), device, SPDRP_FRIENDLYNAME);
-    if (name.empty()) name = TextProperty(list.get(), device, SPDRP_DEVICEDESC);
-    devices.problemDevices.push_back({std::move(name), ClassOf(device.ClassGuid), problem});
-  });
+// A device of the Ports class names its port.
+void ReadPort(HDEVINFO list, SP_DEVINFO_DATA& device, WindowsDevices& devices) {
+  std::string name = PortName(list, device);
+  if (name.empty()) return;
+  devices.ports.push_back({std::move(name), TextProperty(list, device, SPDRP_FRIENDLYNAME)});
+}
+
+void ReadProblem(HDEVINFO list, SP_DEVINFO_DATA& device, WindowsDevices& devices) {
+  ULONG status = 0;
+  ULONG problem = 0;
+  const CONFIGRET result = CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0);
+  if (result != CR_SUCCESS) {
+    devices.unread.push_back(
+        {DeviceFact::DeviceStatus, UnreadFact::Cause::ConfigManager, result, {}});
+    return;
+  }
+  if ((status & kHasProblem) == 0) return;
+  std::string name = TextProperty(list, device, SPDRP_FRIENDLYNAME);
+  if (name.empty()) name = TextProperty(list, device, SPDRP_DEVICEDESC);
+  devices.problemDevices.push_back({std::move(name), ClassOf(device.ClassGuid), problem});
+}
+
+// One pass over the present devices gives both the ports of the Ports class and the devices
+// with a problem: on a PC with hundreds of devices the pass is what costs. Returns the error that
+// ended it, ERROR_NO_MORE_ITEMS once every device was read.
+DWORD ReadEachPresentDevice(WindowsDevices& devices) {
+  HDEVINFO opened =
+      SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+  if (opened == INVALID_HANDLE_VALUE) return GetLastError();
+  const UniqueDeviceList list(opened);
+  SP_DEVINFO_DATA device = {};
+  device.cbSize = sizeof device;
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(opened, index, &device); ++index) {
+    if (IsEqualGUID(device.ClassGuid, kPortsClass)) ReadPort(opened, device, devices);
+    ReadProblem(opened, device, devices);
+  }
+  return GetLastError();
+}
+
+void ReadPresentDevices(WindowsDevices& devices) {
+  const DWORD error = ReadEachPresentDevice(devices);
+  if (error == ERROR_NO_MORE_ITEMS) return;
+  Unread(devices, DeviceFact::PortDevices, error);
+  Unread(devices, DeviceFact::DeviceList, error);
 }
 
 }  // namespace
@@ -185,8 +185,7 @@ void ReadProblemDevices(WindowsDevices& devices) {
 WindowsDevices ReadWindowsDevices() {
   WindowsDevices devices;
   ReadPortMap(devices);
-  ReadPortDevices(devices);
-  ReadProblemDevices(devices);
+  ReadPresentDevices(devices);
   return devices;
 }
 
