@@ -4,7 +4,6 @@
 #include <cctype>
 #include <initializer_list>
 #include <string>
-#include <tuple>
 #include <utility>
 
 namespace velmaris {
@@ -22,6 +21,7 @@ const char* const kTitle = "LO QUE WINDOWS VE EN ESTE EQUIPO";
 
 struct Port {
   std::string name;
+  std::string key;  // the name in capitals, as ports are compared
   std::string friendlyName;
   long number;  // n for COMn, 0 for any other name
   bool tried;
@@ -32,10 +32,10 @@ std::string Upper(std::string text) {
   return text;
 }
 
-long ComNumber(const std::string& name) {
-  const std::string upper = Upper(name);
-  if (upper.rfind("COM", 0) != 0) return 0;
-  const std::string digits = upper.substr(3);
+// n for a name COMn (in capitals), 0 for any other.
+long ComNumber(const std::string& key) {
+  if (key.rfind("COM", 0) != 0) return 0;
+  const std::string digits = key.substr(3);
   if (digits.empty() || digits.size() > kComDigitsAtMost) return 0;
   if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return 0;
@@ -55,27 +55,34 @@ std::string Printable(const std::string& text) {
   return out.substr(0, cut) + "…";
 }
 
-// One entry per name (compared without case), with the first friendly name found; printer ports
-// of the same device class left out; COM ports by number, then any other names.
+// COM ports by number, then any other names in alphabetical order.
+bool ListedBefore(const Port& a, const Port& b) {
+  if ((a.number == 0) != (b.number == 0)) return a.number != 0;
+  if (a.number != b.number) return a.number < b.number;
+  return a.key < b.key;
+}
+
+// One entry per name (compared without case), with the first friendly name found, in listing
+// order; printer ports of the same device class left out. There are few ports: each entry is put
+// in its place as it comes.
 std::vector<Port> SerialPorts(const std::vector<SerialPort>& reported, int16_t firstPortNotTried) {
   std::vector<Port> ports;
   for (const SerialPort& port : reported) {
-    if (port.name.empty() || Upper(port.name).rfind("LPT", 0) == 0) continue;
-    auto same = std::find_if(ports.begin(), ports.end(), [&](const Port& known) {
-      return Upper(known.name) == Upper(port.name);
-    });
-    if (same == ports.end()) {
-      const long number = ComNumber(port.name);
-      ports.push_back(
-          {port.name, port.friendlyName, number, number > 0 && number < firstPortNotTried});
-    } else if (same->friendlyName.empty()) {
-      same->friendlyName = port.friendlyName;
+    std::string key = Upper(port.name);
+    if (key.empty() || key.rfind("LPT", 0) == 0) continue;
+    auto same = std::find_if(ports.begin(), ports.end(),
+                             [&](const Port& known) { return known.key == key; });
+    if (same != ports.end()) {
+      if (same->friendlyName.empty()) same->friendlyName = port.friendlyName;
+      continue;
     }
+    const long number = ComNumber(key);
+    Port entry{port.name, std::move(key), port.friendlyName, number,
+               number > 0 && number < firstPortNotTried};
+    const auto place = std::find_if(ports.begin(), ports.end(),
+                                    [&](const Port& known) { return ListedBefore(entry, known); });
+    ports.insert(place, std::move(entry));
   }
-  std::stable_sort(ports.begin(), ports.end(), [](const Port& a, const Port& b) {
-    return std::make_tuple(a.number == 0, a.number, Upper(a.name)) <
-           std::make_tuple(b.number == 0, b.number, Upper(b.name));
-  });
   return ports;
 }
 
