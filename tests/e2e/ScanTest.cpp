@@ -58,7 +58,7 @@ const std::vector<std::string> kWindowsHeading = {
     "================================"};
 const char* const kDevicesHeading = "Dispositivos con problemas (puertos, USB o sin clase):";
 
-// Serial ports added to the prefix for as long as it lives, as drivers would add them: COM5 in the
+// Serial ports in the prefix while this object lives, as drivers would add them: COM5 in the
 // device map only, and COM23 of a USB-to-serial adapter in the device map and, with its friendly
 // name, as a device of the Ports class.
 class ExtraSerialPorts {
