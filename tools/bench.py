@@ -4,7 +4,9 @@
 - start-up to the first painted window, against a bare Win32 window program in the same run;
 - the executable's size, as built and stripped;
 - the component calls per timer tick once connected, from the simulated component's call log;
-- the peak working set, against the bare window.
+- the peak working set, against the bare window;
+- reading what Windows sees (the no-unit tick's last part) with hundreds of devices added to the
+  prefix's device tree.
 
     tools/bench.py [runs [build dir]]   (the build dir, build/windows by default, holds the
                                         programs: its bench_programs target)
@@ -23,6 +25,8 @@ WINE_DIR = os.path.join(BUILD, 'wine-bench')
 SCRIPTS = os.path.join(ROOT, 'tests', 'wine')
 SCENARIOS = os.path.join(ROOT, 'tests', 'simulator', 'scenarios')
 CONNECTED_SECONDS = 12  # the unit on COM3 answers in the fifth tick
+EXTRA_DEVICES = 400  # one in ten of the Ports class, with a port name
+BENCH_DEVICES_KEY = r'HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\VELMARIS_BENCH'
 
 
 def windows_path(path):
@@ -62,6 +66,40 @@ def calls_per_tick(log_path):
     return later.count('get LinkOpen'), len(later), sorted(set(later))
 
 
+def regedit(env, lines):
+    """Imports registry lines into the prefix."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, 'devices.reg')
+        with open(path, 'w', encoding='utf-16') as f:
+            f.write('Windows Registry Editor Version 5.00\r\n\r\n' + '\r\n'.join(lines) + '\r\n')
+        subprocess.run(['wine', 'regedit', '/s', windows_path(path)], env=env, check=True,
+                       stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+
+def windows_devices(env, runs):
+    """Times reading what Windows sees with EXTRA_DEVICES more devices in the device tree."""
+    ports = '{4D36E978-E325-11CE-BFC1-08002BE10318}'
+    others = ['{36FC9E60-C465-11CF-8056-444553540000}', '{4D36E96B-E325-11CE-BFC1-08002BE10318}',
+              '{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}']
+    lines = []
+    for n in range(EXTRA_DEVICES):
+        key = f'[{BENCH_DEVICES_KEY}\\DEV\\{n:04d}]'
+        setup_class = ports if n % 10 == 0 else others[n % len(others)]
+        lines += [key, f'"ClassGUID"="{setup_class}"', f'"FriendlyName"="Bench device {n}"', '']
+        if setup_class == ports:
+            lines += [key[:-1] + '\\Device Parameters]', f'"PortName"="COM{100 + n}"', '']
+    regedit(env, lines)
+    try:
+        with tempfile.TemporaryFile('w+') as out:
+            subprocess.run(['wine', os.path.join(BIN, 'windows_devices_bench.exe'), str(runs)],
+                           env=env, stdout=out, stdin=subprocess.DEVNULL, check=True)
+            out.seek(0)
+            line = next(line for line in out.read().splitlines() if ' ms=' in line)
+    finally:
+        regedit(env, [f'[-{BENCH_DEVICES_KEY}]'])
+    return dict(field.split('=') for field in line.split()[1:])
+
+
 def main(runs):
     bare = windows_path(os.path.join(BIN, 'bare_window.exe'))
     app = windows_path(os.path.join(BIN, 'VelmarisDiag.exe'))
@@ -79,6 +117,7 @@ def main(runs):
         (app_held,) = drive(env, 'hold', str(CONNECTED_SECONDS), app)
         (bare_held,) = drive(env, 'hold', str(CONNECTED_SECONDS), bare)
         ticks, calls, kinds = calls_per_tick(log)
+        devices = windows_devices(env, runs)
     finally:
         subprocess.run([os.path.join(SCRIPTS, 'wine-cleanup'), WINE_DIR], check=False)
 
@@ -108,6 +147,9 @@ def main(runs):
           f"the bare window {int(bare_start['peak_kb']):,} KB and "
           f"{int(bare_held['peak_kb']):,} KB; ratio "
           f"{int(app_held['peak_kb']) / int(bare_held['peak_kb']):.2f}.")
+    print(f"- Reading what Windows sees and deciding its lines, with {devices['devices']} present "
+          f"devices ({EXTRA_DEVICES} of them added, {devices['ports']} serial ports): "
+          f"{ms(devices)}; {devices['lines']} report lines.")
 
 
 if __name__ == '__main__':

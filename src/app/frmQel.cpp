@@ -10,6 +10,7 @@
 #include "link/Failure.h"
 #include "link/NotDetectedAdvice.h"
 #include "link/PortScan.h"
+#include "platform/WindowsDevicesSection.h"
 #include "report/IdentificationReport.h"
 
 namespace velmaris {
@@ -48,8 +49,12 @@ class EventInProgress {
 
 }  // namespace
 
-frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel)
-    : view(view), QelCtrlMain1(control), WindowsVersionLevel(std::move(windowsVersionLevel)) {}
+frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
+               WindowsDevicesQuery windowsDevices)
+    : view(view),
+      QelCtrlMain1(control),
+      WindowsVersionLevel(std::move(windowsVersionLevel)),
+      SurveyWindowsDevices(std::move(windowsDevices)) {}
 
 void frmQel::Form_Load() {
   ModelNames.FillModelCatalogue();
@@ -130,6 +135,7 @@ void frmQel::WriteNotDetectedAdvice() {
   AddInfoLines(NotDetectedCauses());
   if (WindowsVersionLevel() > kWindowsLevelThreshold) AddInfoLines(OldUsbUnitsNote());
   if (WindowsVersionLevel() <= kWindowsLevelThreshold) AddInfoLines(DriverInstallNote());
+  AddInfoLines(WindowsDevicesSection(AskWindowsDevices(SurveyWindowsDevices), PortIndex));
 }
 
 void frmQel::WriteIdentificationReport(const Value& identification) {

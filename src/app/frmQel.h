@@ -10,6 +10,7 @@
 #include "app/FormView.h"
 #include "link/AcquisitionControl.h"
 #include "link/Value.h"
+#include "platform/WindowsDevices.h"
 #include "report/ModelCatalogue.h"
 
 namespace velmaris {
@@ -21,7 +22,8 @@ class frmQel {
   using VersionLevelQuery = std::function<int16_t()>;
   using Handler = void (frmQel::*)();
 
-  frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel);
+  frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
+         WindowsDevicesQuery windowsDevices);
 
   void Form_Load();
   void Timer1_Timer();
@@ -58,6 +60,7 @@ class frmQel {
   FormView& view;
   AcquisitionControl& QelCtrlMain1;
   VersionLevelQuery WindowsVersionLevel;
+  WindowsDevicesQuery SurveyWindowsDevices;
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;

@@ -40,7 +40,7 @@ DWORD WINAPI AnswerMessageBox(void* title) {
 struct Window : ::testing::Test {
   std::unique_ptr<MainWindow> window = MainWindow::Create(GetModuleHandleW(nullptr));
   testing::FakeControl control;
-  frmQel form{*window, control, [] { return int16_t{8}; }};
+  frmQel form{*window, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; }};
 
   HWND Child(const wchar_t* windowClass, bool multiLine) const {
     for (HWND child = GetWindow(window->handle(), GW_CHILD); child != nullptr;

@@ -90,7 +90,9 @@ struct Unit {
   frmQel form;
 
   explicit Unit(const Inputs& in)
-      : form(view, control, [level = in.windowsLevel] { return level; }) {
+      : form(
+            view, control, [level = in.windowsLevel] { return level; },
+            [] { return WindowsDevices{}; }) {
     control.defaultPort = 3;
     control.openablePorts = {3};
     control.deviceInfo[3] = in.identification;

@@ -17,7 +17,8 @@ import sys
 import tempfile
 
 COMPILER = 'i686-w64-mingw32-gcc'
-UMBRELLA = '#include <windows.h>\n#include <commctrl.h>\n#include <ole2.h>\n#include <oleauto.h>\n'
+UMBRELLA = ('#include <windows.h>\n#include <commctrl.h>\n#include <ole2.h>\n#include <oleauto.h>\n'
+            '#include <setupapi.h>\n#include <cfgmgr32.h>\n')
 
 XP = ['-D_WIN32_WINNT=0x0501', '-DWINVER=0x0501', '-D_WIN32_IE=0x0603',
       '-DNTDDI_VERSION=0x05010300']
@@ -41,6 +42,7 @@ HEADERS = {
     'comctl32': ['commctrl.h'],
     'advapi32': ['winreg.h', 'winsvc.h', 'securitybaseapi.h', 'wincrypt.h'],
     'shell32': ['shellapi.h'],
+    'setupapi': ['setupapi.h', 'cfgmgr32.h'],
 }
 
 DECLARATION = re.compile(r'/\* (?P<file>\S+):\d+:\w+ \*/ (?P<decl>.*)')

@@ -11,17 +11,26 @@
 namespace velmaris::testing {
 
 // The form between a fake window and a fake control, answering `level` as the Windows version
-// level and counting how often it was asked.
+// level and `windowsDevices` as what Windows sees, and counting how often each was asked.
 struct FakeForm {
   FakeView view;
   FakeControl control;
   int16_t level = 8;
   int levelQueries = 0;
   std::string reportWhenLevelAsked;
-  frmQel form{view, control, [this] {
+  WindowsDevices windowsDevices;
+  int devicesQueries = 0;
+  std::string reportWhenDevicesAsked;
+  frmQel form{view, control,
+              [this] {
                 ++levelQueries;
                 reportWhenLevelAsked = view.report;
                 return level;
+              },
+              [this] {
+                ++devicesQueries;
+                reportWhenDevicesAsked = view.report;
+                return windowsDevices;
               }};
 
   // The form after its load event, with the load's own calls forgotten.

@@ -5,6 +5,7 @@
 #include "FormFixture.h"
 #include "app/frmQel.h"
 #include "link/DownloadsPage.h"
+#include "platform/WindowsDevicesSection.h"
 
 namespace velmaris {
 namespace {
@@ -81,7 +82,17 @@ std::vector<std::string> AdviceFor(int16_t level) {
   return lines;
 }
 
+// The advice, then what Windows sees, with the scan ended before firstPortNotTried.
+std::vector<std::string> NotDetectedReport(int16_t level, const WindowsDevices& devices,
+                                           int16_t firstPortNotTried) {
+  std::vector<std::string> lines = AdviceFor(level);
+  const std::vector<std::string> section = WindowsDevicesSection(devices, firstPortNotTried);
+  lines.insert(lines.end(), section.begin(), section.end());
+  return lines;
+}
+
 TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
+  windowsDevices.ports = {{"COM21", ""}, {"COM22", "USB Serial Port (COM22)"}};
   Load();
   TickUntilTimerStops();
   ASSERT_EQ(ticks.size(), 22u);
@@ -99,8 +110,14 @@ TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
   EXPECT_EQ(ticks.back().status, "NO DETECTADO");
   EXPECT_EQ(form.portIndex(), 22);
   EXPECT_EQ(form.scanPasses(), 2);
-  EXPECT_THAT(Appended(), ElementsAreArray(AdviceFor(8)));
+  // What Windows sees follows the advice in the same tick; COM21 was tried, COM22 was not.
+  EXPECT_THAT(Appended(), ElementsAreArray(NotDetectedReport(8, windowsDevices, 22)));
+  EXPECT_THAT(Appended(), ::testing::Contains("  COM22 no se escaneó."));
+  EXPECT_THAT(Appended(), ::testing::Not(::testing::Contains("  COM21 no se escaneó.")));
   EXPECT_EQ(levelQueries, 2);
+  EXPECT_EQ(devicesQueries, 1);
+  EXPECT_EQ(ReportLines(reportWhenDevicesAsked).size(), kHeadLines + AdviceFor(8).size())
+      << "asked once the advice is written";
   EXPECT_FALSE(view.timerEnabled);
   // The last tick wrote "ESCANEANDO PUERTO COM21" before the advice replaced it.
   EXPECT_THAT(std::vector<std::string>(control.calls.end() - 4, control.calls.end()),
@@ -118,7 +135,7 @@ TEST_F(PortScan, AdviceBlockFollowsTheWindowsLevel) {
     }
     const std::vector<std::string> lines = ReportLines(fresh.view.report);
     EXPECT_THAT(std::vector<std::string>(lines.begin() + kHeadLines, lines.end()),
-                ElementsAreArray(AdviceFor(windowsLevel)));
+                ElementsAreArray(NotDetectedReport(windowsLevel, {}, 22)));
     EXPECT_EQ(fresh.levelQueries, 2);
   }
 }
@@ -147,6 +164,7 @@ TEST_F(PortScan, UnitOnCom3IsConnectedInTickFive) {
   EXPECT_TRUE(view.resetVisible);
   EXPECT_TRUE(view.detectVisible);
   EXPECT_EQ(levelQueries, 1);
+  EXPECT_EQ(devicesQueries, 0) << "what Windows sees is only for a scan without a unit";
 }
 
 TEST_F(PortScan, ConnectedTicksReadOnlyLinkOpen) {
@@ -261,6 +279,26 @@ TEST_F(PortScan, LeavingConnectedRetriesTheUnitsPort) {
   const std::vector<std::string> lines = Appended();
   ASSERT_EQ(lines.size(), 17u + 15u);
   EXPECT_EQ(lines[17], "Código de Modelo: 19");
+}
+
+TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised) {
+  testing::FakeView view;
+  testing::FakeControl control;
+  frmQel form(
+      view, control, [] { return int16_t{8}; },
+      []() -> WindowsDevices { throw Failure(kToolSource, "sin memoria"); });
+  form.Form_Load();
+  for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) {
+    form.RunEvent(&frmQel::Timer1_Timer);
+  }
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(view.status, "NO DETECTADO");
+  EXPECT_FALSE(view.timerEnabled);
+  const std::vector<std::string> lines = ReportLines(view.report);
+  EXPECT_THAT(std::vector<std::string>(lines.end() - 5, lines.end()),
+              ElementsAre("================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
+                          "================================",
+                          "* No se pudo leer lo que ve Windows:", "  sin memoria."));
 }
 
 TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {

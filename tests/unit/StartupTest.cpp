@@ -84,7 +84,8 @@ TEST_F(Startup, ExitUnloadsWithoutTouchingTheComponent) {
 TEST(StartupWithoutComponent, TellsWhichComponentIsMissingAndKeepsTheHead) {
   FakeView view;
   UnavailableControl control("QELCTRLLibCtl.QelCtrlMain", "Clase no registrada");
-  frmQel form(view, control, [] { return int16_t{7}; });
+  frmQel form(
+      view, control, [] { return int16_t{7}; }, [] { return WindowsDevices{}; });
   form.Form_Load();
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0].text,

@@ -16,6 +16,7 @@
 #include "link/win32/DispatchControl.h"
 #include "platform/win32/OSVersionQuery.h"
 #include "platform/win32/Utf16.h"
+#include "platform/win32/WindowsDevicesReading.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   try {
     auto window = velmaris::MainWindow::Create(instance);
     HostedControl QelCtrlMain1 = HostAcquisitionControl(*window);
-    velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel);
+    velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel,
+                          &velmaris::ReadWindowsDevices);
     window->Attach(form);
     form.Form_Load();
     ShowWindow(window->handle(), show);
