@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "WineTestSupport.h"
 #include "link/Failure.h"
 #include "link/win32/ActiveXHost.h"
@@ -12,10 +14,13 @@ namespace {
 
 using test::ControlPlace;
 using test::SimulatorSession;
+using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 class ActiveXHostTest : public ::testing::Test {
  protected:
@@ -30,7 +35,7 @@ HWND ControlWindow(HWND parent) {
 TEST_F(ActiveXHostTest, HandsOverSettingsAndActivatesInPlaceThenClosesTheControl) {
   SimulatorSession session = SimulatorSession::FromShipped("com3-unit.txt");
   {
-    auto host = ActiveXHost::Create(window_.get(), ControlPlace());
+    auto host = ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience());
     ASSERT_NE(nullptr, host->dispatch());
     EXPECT_TRUE(host->isOleControl());
     const HWND child = ControlWindow(window_.get());
@@ -42,9 +47,29 @@ TEST_F(ActiveXHostTest, HandsOverSettingsAndActivatesInPlaceThenClosesTheControl
     EXPECT_EQ(ControlPlace().top, place.top);
   }
   EXPECT_EQ(nullptr, ControlWindow(window_.get()));
-  // The simulated control asks for its site first, as real controls usually do.
+  // The simulated control asks for its site first, as real controls usually do, and reads the
+  // ambient properties of a run-time form from it; after Close the site has no window to give.
+  // The font object names the face it realised, which the substitutes of the prefix decide.
+  LOGFONTW font = {};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+  HDC screen = GetDC(nullptr);
+  const double points = MulDiv(-font.lfHeight, 7200, GetDeviceCaps(screen, LOGPIXELSY)) / 100.0;
+  ReleaseDC(nullptr, screen);
+  char fontSize[16];
+  std::snprintf(fontSize, sizeof fontSize, "%.2f", points);
   EXPECT_THAT(session.Calls(),
               ElementsAre("Create", "SetClientSite",
+                          AllOf(StartsWith("Ambient UserMode=VT_BOOL True UIDead=VT_BOOL False "
+                                           "ShowGrabHandles=VT_BOOL False "
+                                           "ShowHatching=VT_BOOL False "
+                                           "MessageReflect=VT_BOOL False "
+                                           "DisplayAsDefault=VT_BOOL False LocaleID=VT_I4 " +
+                                           std::to_string(GetUserDefaultLCID()) +
+                                           " DisplayName=VT_BSTR \"QelCtrlMain1\" "
+                                           "Font=VT_DISPATCH \""),
+                                EndsWith(std::string("\" ") + fontSize +
+                                         " ForeColor=VT_I4 0x80000012 BackColor=VT_I4 0x8000000F "
+                                         "Unknown=DISP_E_MEMBERNOTFOUND")),
                           "Load propertybag _ExtentX=VT_I4 900 _ExtentY=VT_I4 900 "
                           "_StockProps=VT_I4 11",
                           "SetExtent 900x900", "DoVerb -5", "InPlaceActivate at 8,512 34x34",
@@ -55,7 +80,7 @@ TEST_F(ActiveXHostTest, StartsTheControlAfreshWhenItCannotLoadSavedSettings) {
   for (const char* scenario : {"propertybag = no\n", "propertybag = fail\n"}) {
     SCOPED_TRACE(scenario);
     SimulatorSession session = SimulatorSession::FromText(scenario);
-    auto host = ActiveXHost::Create(window_.get(), ControlPlace());
+    auto host = ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience());
     const std::vector<std::string> calls = session.Calls();
     EXPECT_THAT(calls, Contains("InitNew"));
     EXPECT_THAT(calls, Contains("DoVerb -5"));
@@ -64,7 +89,8 @@ TEST_F(ActiveXHostTest, StartsTheControlAfreshWhenItCannotLoadSavedSettings) {
 
 TEST_F(ActiveXHostTest, UnregisteredComponentFailsNamingIt) {
   try {
-    ActiveXHost::Create(window_.get(), ControlPlace(), L"QELCTRLLibCtl.QelCtrlAbsent");
+    ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience(),
+                        L"QELCTRLLibCtl.QelCtrlAbsent");
     FAIL() << "no failure raised";
   } catch (const Failure& failure) {
     EXPECT_EQ("QELCTRLLibCtl.QelCtrlAbsent", failure.source());
@@ -80,7 +106,7 @@ TEST(Simulator, ShippedScenariosAreUnderstood) {
         "serial-unit.txt", "missing-linkparameter.txt", "dispatch-only.txt"}) {
     SCOPED_TRACE(name);
     SimulatorSession session = SimulatorSession::FromShipped(name);
-    auto host = ActiveXHost::Create(window.get(), ControlPlace());
+    auto host = ActiveXHost::Create(window.get(), ControlPlace(), test::ControlAmbience());
     EXPECT_THAT(session.Log(), Not(Contains(HasSubstr("scenario error"))));
   }
 }
@@ -98,7 +124,7 @@ TEST(Simulator, StartUpOpenUsesTheComponentsOwnPort) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.scenario);
     SimulatorSession session = SimulatorSession::FromText(c.scenario);
-    auto host = ActiveXHost::Create(window.get(), ControlPlace());
+    auto host = ActiveXHost::Create(window.get(), ControlPlace(), test::ControlAmbience());
     DispatchControl control(host->dispatch());
     control.SetLinkOpen(true);
     EXPECT_EQ(c.opens, control.LinkOpen().asBoolean());
