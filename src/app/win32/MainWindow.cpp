@@ -112,7 +112,6 @@ void MainWindow::CreateControls() {
   logFont.lfCharSet = ANSI_CHARSET;
   lstrcpynW(logFont.lfFaceName, kStatusFontFace, LF_FACESIZE);
   statusFont_.reset(CreateFontIndirectW(&logFont));
-  const auto dialogFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 
   for (const ControlDescription& control : kControls) {
     HWND child = CreateWindowExW(
@@ -121,9 +120,9 @@ void MainWindow::CreateControls() {
         ToPixelsY(control.top), ToPixelsX(control.width), ToPixelsY(control.height), hwnd_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance_, nullptr);
     if (child == nullptr) FailInTool(Narrow(LastErrorText(L"No se pudo crear un control")));
-    SendMessageW(
-        child, WM_SETFONT,
-        reinterpret_cast<WPARAM>(control.id == kTxtEstado ? statusFont_.get() : dialogFont), FALSE);
+    SendMessageW(child, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(control.id == kTxtEstado ? statusFont_.get() : font()),
+                 FALSE);
   }
   // An edit box holds 32K characters unless told otherwise; the report must never be cut.
   SendMessageW(Control(kTxtInfo), EM_SETLIMITTEXT, 0, 0);
