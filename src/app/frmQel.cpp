@@ -38,13 +38,14 @@ std::string FailureMessage(const std::string& source, const std::string& descrip
 // Marks an event as being handled for as long as it lives.
 class EventInProgress {
  public:
-  explicit EventInProgress(bool& flag) : flag_(flag) { flag_ = true; }
-  ~EventInProgress() { flag_ = false; }
+  explicit EventInProgress(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+  ~EventInProgress() { flag_ = before_; }
   EventInProgress(const EventInProgress&) = delete;
   EventInProgress& operator=(const EventInProgress&) = delete;
 
  private:
   bool& flag_;
+  bool before_;  // an exit click inside another event leaves that event marked
 };
 
 }  // namespace
@@ -169,7 +170,7 @@ void frmQel::cmdReset_Click() { RepairPrescalers(QelCtrlMain1); }
 void frmQel::cmdDetect_Click() { ResetBusAccessories(QelCtrlMain1); }
 
 void frmQel::RunEvent(Handler handler) {
-  if (handlingEvent) return;
+  if (handlingEvent && handler != &frmQel::cmdExit_Click) return;
   const EventInProgress inProgress(handlingEvent);
   try {
     (this->*handler)();

@@ -34,7 +34,8 @@ class frmQel {
 
   // The shell's entry for every event: runs the handler and shows its failure, if any, in one
   // message box; never throws. An event arriving while another is still being handled (a tick
-  // during the message box, which runs its own message loop) is skipped. A tick failure with the
+  // during the message box, which runs its own message loop) is skipped, except the exit click:
+  // the window holds the unload until the running event ends. A tick failure with the
   // same source and description as one already shown is not shown again: a component failing
   // the same way every second would otherwise raise a box every second. The program goes on; the
   // timer keeps running unless the handler switched it off.

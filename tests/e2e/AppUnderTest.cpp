@@ -252,6 +252,53 @@ void AppUnderTest::Click(HWND button) const { PostMessageW(button, BM_CLICK, 0, 
 
 void AppUnderTest::CloseByCloseBox() const { PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
+namespace {
+
+INPUT KeyInput(WORD key, WORD scan, DWORD flags) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.wScan = scan;
+  input.ki.dwFlags = flags;
+  return input;
+}
+
+}  // namespace
+
+bool AppUnderTest::BringToFront() {
+  SetForegroundWindow(window_);
+  return WaitUntil([this] { return GetForegroundWindow() == window_; }, 5000);
+}
+
+void AppUnderTest::PressKey(WORD key, WORD modifier) const {
+  std::vector<INPUT> inputs;
+  if (modifier != 0) inputs.push_back(KeyInput(modifier, 0, 0));
+  inputs.push_back(KeyInput(key, 0, 0));
+  inputs.push_back(KeyInput(key, 0, KEYEVENTF_KEYUP));
+  if (modifier != 0) inputs.push_back(KeyInput(modifier, 0, KEYEVENTF_KEYUP));
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void AppUnderTest::Type(const std::wstring& text) const {
+  std::vector<INPUT> inputs;
+  for (wchar_t c : text) {
+    inputs.push_back(KeyInput(0, c, KEYEVENTF_UNICODE));
+    inputs.push_back(KeyInput(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+HWND AppUnderTest::Focus() const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+bool AppUnderTest::WaitForFocus(HWND control, DWORD timeoutMs) {
+  return WaitUntil([&] { return Focus() == control; }, timeoutMs);
+}
+
 std::string AppUnderTest::LogText() const {
   std::ifstream file(Utf8(logPath_), std::ios::binary);
   std::stringstream content;

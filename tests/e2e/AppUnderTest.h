@@ -41,6 +41,15 @@ class AppUnderTest {
   void Click(HWND button) const;
   void CloseByCloseBox() const;
 
+  // The keyboard as the user's: the program's window brought to the front, then real key
+  // strokes. `modifier` (VK_SHIFT, VK_MENU ...) is held down around the key.
+  bool BringToFront();
+  void PressKey(WORD key, WORD modifier = 0) const;
+  void Type(const std::wstring& text) const;
+  // The window that has the keyboard focus in the program's window thread.
+  HWND Focus() const;
+  bool WaitForFocus(HWND control, DWORD timeoutMs = 5000);
+
   // The simulated component's call log, one entry per call received.
   std::vector<std::string> Log() const;
   std::string LogText() const;

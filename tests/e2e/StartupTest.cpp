@@ -54,6 +54,14 @@ std::vector<std::string> StartupCalls(const std::vector<std::string>& log) {
   return calls;
 }
 
+// The control was deactivated, closed and let go of its site while the window still stood, and
+// the site then had no window to hand out (the simulated control says so in its log otherwise).
+void ExpectUnloadedLikeAForm(const std::vector<std::string>& log) {
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_THAT(std::vector<std::string>(log.end() - 3, log.end()),
+              ::testing::ElementsAre("InPlaceDeactivate", "Close", "SetClientSite null"));
+}
+
 TEST(Startup, OpensTheDesignedWindowWithTheReportHead) {
   AppUnderTest app({"com3-unit"});
   HWND window = app.WaitForWindow();
@@ -100,6 +108,17 @@ TEST(Startup, OpensTheDesignedWindowWithTheReportHead) {
   EXPECT_THAT(calls[0], HasSubstr("put LinkOpen vt=VT_BOOL value=False"));
   EXPECT_THAT(calls[1], HasSubstr("put LinkParameter vt=VT_I4 value=10"));
   EXPECT_THAT(calls[2], HasSubstr("put LinkOpen vt=VT_BOOL value=True"));
+
+  // The ambient properties of a run-time form; the control works only in user mode.
+  EXPECT_THAT(
+      app.LogText(),
+      HasSubstr("Ambient UserMode=VT_BOOL True UIDead=VT_BOOL False "
+                "ShowGrabHandles=VT_BOOL False ShowHatching=VT_BOOL False "
+                "MessageReflect=VT_BOOL False DisplayAsDefault=VT_BOOL False LocaleID=VT_I4 " +
+                std::to_string(GetUserDefaultLCID()) +
+                " DisplayName=VT_BSTR \"QelCtrlMain1\" Font=VT_DISPATCH "));
+  EXPECT_THAT(app.LogText(), HasSubstr(" ForeColor=VT_I4 0x80000012 BackColor=VT_I4 0x8000000F "
+                                       "Unknown=DISP_E_MEMBERNOTFOUND\n"));
 }
 
 TEST(Startup, CopyPutsTheWholeReportOnTheClipboardWithItsAccents) {
@@ -210,6 +229,7 @@ TEST(Startup, CloseBoxEndsTheProgramWithoutClosingTheLink) {
                             10000));
   app.CloseByCloseBox();
   ASSERT_TRUE(app.WaitForExit());
+  ExpectUnloadedLikeAForm(app.Log());
   const std::string log = app.LogText();
   EXPECT_EQ(log.find("put LinkOpen vt=VT_BOOL value=False"),
             log.rfind("put LinkOpen vt=VT_BOOL value=False"))
@@ -222,7 +242,19 @@ TEST(Startup, ExitButtonEndsTheProgram) {
   ASSERT_NE(app.WaitForWindow(), nullptr);
   ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
   app.Click(app.Button(L"Salir"));
-  EXPECT_TRUE(app.WaitForExit());
+  ASSERT_TRUE(app.WaitForExit());
+  ExpectUnloadedLikeAForm(app.Log());
+}
+
+TEST(Startup, AQuitMessageLeftByTheComponentDoesNotHideTheStartUpError) {
+  AppUnderTest app({"left-quit"});
+  HWND box = app.WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << app.LogText();
+  const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
+  ASSERT_GE(text.size(), wcslen(kInstallAdvice));
+  EXPECT_EQ(text.substr(text.size() - wcslen(kInstallAdvice)), kInstallAdvice);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(app.WaitForExit()) << "the quit message is honoured once the box is answered";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <ocidl.h>
 #include <oleauto.h>
+#include <olectl.h>
 #include <oleidl.h>
 #include <wrl/client.h>
 
@@ -230,6 +231,10 @@ class Control final : public IDispatch,
     port_ = static_cast<SHORT>(scenario_.defaultPort);
     LogLine("Create");
     for (const std::string& error : errors) LogLine(("scenario error: " + error).c_str());
+    if (scenario_.postQuit) {
+      PostQuitMessage(0);
+      LogLine("PostQuitMessage");
+    }
   }
 
   // IUnknown
@@ -296,8 +301,18 @@ class Control final : public IDispatch,
 
   // IOleObject
   HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
-    LogLine(site ? "SetClientSite" : "SetClientSite null");
+    if (site == nullptr && site_) {
+      // A closed control's site must no longer hand out the window it was closed in.
+      ComPtr<IOleWindow> window;
+      HWND handle = nullptr;
+      if (SUCCEEDED(site_.As(&window))) window->GetWindow(&handle);
+      LogLine(handle != nullptr ? "SetClientSite null -> the site still hands out its window"
+                                : "SetClientSite null");
+    } else {
+      LogLine(site ? "SetClientSite" : "SetClientSite null");
+    }
     site_ = site;
+    if (site != nullptr) ReadAmbientProperties();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override {
@@ -452,8 +467,9 @@ class Control final : public IDispatch,
     OLEINPLACEFRAMEINFO info = {};
     info.cb = sizeof info;
     site->GetWindowContext(&frame, &ui, &position, &clip, &info);
-    window_ = CreateWindowExW(0, L"STATIC", L"QelCtrlMain", WS_CHILD | WS_VISIBLE, position.left,
-                              position.top, position.right - position.left,
+    // A tab stop, so a host that walks its children for Tab would give it the focus.
+    window_ = CreateWindowExW(0, L"STATIC", L"QelCtrlMain", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                              position.left, position.top, position.right - position.left,
                               position.bottom - position.top, parent, nullptr, nullptr, nullptr);
     inPlaceSite_ = site;
     LogLine(("InPlaceActivate at " + std::to_string(position.left) + "," +
@@ -464,10 +480,99 @@ class Control final : public IDispatch,
   }
 
   void Deactivate() {
+    // Real controls destroy their window here: it must still exist.
+    if (window_ && !IsWindow(window_)) LogLine("Deactivate -> its window was already destroyed");
     if (window_) DestroyWindow(window_);
     window_ = nullptr;
     if (inPlaceSite_) inPlaceSite_->OnInPlaceDeactivate();
     inPlaceSite_.Reset();
+  }
+
+  // Reads the ambient properties as a control does when it gets its site. Strict on purpose: a
+  // container that does not say it is in user mode gets a control in design mode, which works
+  // for nobody.
+  void ReadAmbientProperties() {
+    ComPtr<IDispatch> ambients;
+    site_.As(&ambients);
+    static const struct {
+      const char* name;
+      DISPID id;
+    } kAmbients[] = {{"UserMode", DISPID_AMBIENT_USERMODE},
+                     {"UIDead", DISPID_AMBIENT_UIDEAD},
+                     {"ShowGrabHandles", DISPID_AMBIENT_SHOWGRABHANDLES},
+                     {"ShowHatching", DISPID_AMBIENT_SHOWHATCHING},
+                     {"MessageReflect", DISPID_AMBIENT_MESSAGEREFLECT},
+                     {"DisplayAsDefault", DISPID_AMBIENT_DISPLAYASDEFAULT},
+                     {"LocaleID", DISPID_AMBIENT_LOCALEID},
+                     {"DisplayName", DISPID_AMBIENT_DISPLAYNAME},
+                     {"Font", DISPID_AMBIENT_FONT},
+                     {"ForeColor", DISPID_AMBIENT_FORECOLOR},
+                     {"BackColor", DISPID_AMBIENT_BACKCOLOR},
+                     {"Unknown", 0x1234}};
+    std::string line = "Ambient";
+    userMode_ = false;
+    for (const auto& ambient : kAmbients) {
+      line += std::string(" ") + ambient.name + "=";
+      if (!ambients) {
+        line += "no IDispatch";
+        break;
+      }
+      VARIANT value;
+      VariantInit(&value);
+      DISPPARAMS none = {};
+      const HRESULT hr = ambients->Invoke(ambient.id, IID_NULL, LOCALE_USER_DEFAULT,
+                                          DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
+      line += FAILED(hr) ? HresultName(hr) : DescribeAmbient(ambient.id, value);
+      if (ambient.id == DISPID_AMBIENT_USERMODE)
+        userMode_ = SUCCEEDED(hr) && value.vt == VT_BOOL && value.boolVal != VARIANT_FALSE;
+      VariantClear(&value);
+    }
+    LogLine(line.c_str());
+  }
+
+  static std::string DescribeAmbient(DISPID id, const VARIANT& value) {
+    char text[64];
+    if ((id == DISPID_AMBIENT_FORECOLOR || id == DISPID_AMBIENT_BACKCOLOR) && value.vt == VT_I4) {
+      std::snprintf(text, sizeof text, "VT_I4 0x%08lX", static_cast<unsigned long>(value.lVal));
+      return text;
+    }
+    ComPtr<IFont> font;
+    if (id != DISPID_AMBIENT_FONT || value.vt != VT_DISPATCH || value.pdispVal == nullptr ||
+        FAILED(value.pdispVal->QueryInterface(IID_IFont,
+                                              reinterpret_cast<void**>(font.GetAddressOf()))))
+      return Describe(value);
+    BSTR name = nullptr;
+    CY size = {};
+    font->get_Name(&name);
+    font->get_Size(&size);
+    std::snprintf(text, sizeof text, " %.2f", static_cast<double>(size.int64) / 10000.0);
+    const std::string shown = "VT_DISPATCH \"" + ToUtf8(name ? name : L"") + "\"" + text;
+    SysFreeString(name);
+    return shown;
+  }
+
+  // Lets the caller's messages through for a while, as a control waiting on its device with a
+  // message loop of its own does; the window it works in must survive that.
+  void PumpMessages(const std::string& call) {
+    LogLine(("pumping messages during " + call).c_str());
+    const DWORD start = GetTickCount();
+    MSG message;
+    bool quit = false;
+    while (!quit && GetTickCount() - start < scenario_.pumpMs) {
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+          PostQuitMessage(static_cast<int>(message.wParam));  // for the caller's loop
+          quit = true;
+          break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    if (window_ && !IsWindow(window_)) {
+      LogLine(("pumped " + call + " -> its window was destroyed during the call").c_str());
+    }
   }
 
   HRESULT Fail(const std::string& line, const char* detail, EXCEPINFO* exception,
@@ -526,6 +631,9 @@ class Control final : public IDispatch,
     };
     if (name == nullptr) return refuse(DISP_E_MEMBERNOTFOUND);
     if (scenario_.missing.count(name)) return refuse(DISP_E_MEMBERNOTFOUND);
+    if (!userMode_)
+      return Fail(logged, detail, exception, "The control does not work in design mode.");
+    if (scenario_.pumping.count(name)) PumpMessages(logged);
     if (scenario_.failing.count(name))
       return Fail(logged, detail, exception, scenario_.failDescription);
     if (scenario_.failingBare.count(name)) return refuse(scenario_.bareHresult);
@@ -668,6 +776,7 @@ class Control final : public IDispatch,
   ComPtr<IOleClientSite> site_;
   ComPtr<IOleInPlaceSite> inPlaceSite_;
   HWND window_ = nullptr;
+  bool userMode_ = true;  // until a site says otherwise; hosting through IDispatch has no site
 };
 
 }  // namespace

@@ -197,6 +197,13 @@ bool ApplyLine(Scenario& scenario, const std::string& key, const std::string& va
   } else if (key == "fail_hresult") {
     if (!ParseInteger(value, number)) return false;
     scenario.bareHresult = static_cast<HRESULT>(static_cast<unsigned long>(number));
+  } else if (key == "pump") {
+    for (const std::string& item : SplitList(value)) scenario.pumping.insert(item);
+  } else if (key == "pump_ms") {
+    if (!ParseInteger(value, number) || number < 0) return false;
+    scenario.pumpMs = static_cast<DWORD>(number);
+  } else if (key == "post_quit") {
+    return ParseBoolean(value, scenario.postQuit);
   } else if (key == "port_writeback") {
     if (!ParseInteger(value, number)) return false;
     scenario.portWriteBack = true;

@@ -36,6 +36,9 @@ struct Scenario {
   std::string failDescription = "The operation failed in the simulated component.";
   bool failDeferred = false;
   HRESULT bareHresult = E_FAIL;
+  std::set<std::string> pumping;  // operations that let messages through while they work
+  DWORD pumpMs = 3000;
+  bool postQuit = false;  // a quit message left in the caller's queue when the control is made
   bool portWriteBack = false;
   SHORT portWriteBackValue = 0;
 };

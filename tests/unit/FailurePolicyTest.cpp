@@ -72,6 +72,19 @@ TEST_F(FailurePolicy, ATickDuringTheMessageIsSkipped) {
   EXPECT_THAT(control.calls, ::testing::Contains("PortNumber=0"));
 }
 
+// "Salir" while another event runs is not lost: the window is asked to unload (and holds that
+// until the running event ends), and the running event stays marked as running.
+TEST_F(FailurePolicy, AnExitClickDuringTheMessageStillUnloads) {
+  control.failing.emplace("ResetAccessories", Failure("QelCtrlInertial", "sin bus"));
+  view.whileMessageShown = [this] {
+    form.RunEvent(&frmQel::cmdExit_Click);
+    Tick();
+  };
+  form.RunEvent(&frmQel::cmdDetect_Click);
+  EXPECT_TRUE(view.unloaded);
+  EXPECT_THAT(control.calls, ElementsAre("ResetAccessories failed"));
+}
+
 TEST_F(FailurePolicy, AFailingMessageBoxStaysInside) {
   view.whileMessageShown = [] { throw std::runtime_error("no box"); };
   control.failing.emplace("SavePrescalers", Failure("QelCtrlInertial", "x"));

@@ -12,10 +12,13 @@ namespace {
 
 using test::ControlPlace;
 using test::SimulatorSession;
+using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 class ActiveXHostTest : public ::testing::Test {
  protected:
@@ -30,7 +33,7 @@ HWND ControlWindow(HWND parent) {
 TEST_F(ActiveXHostTest, HandsOverSettingsAndActivatesInPlaceThenClosesTheControl) {
   SimulatorSession session = SimulatorSession::FromShipped("com3-unit.txt");
   {
-    auto host = ActiveXHost::Create(window_.get(), ControlPlace());
+    auto host = ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience());
     ASSERT_NE(nullptr, host->dispatch());
     EXPECT_TRUE(host->isOleControl());
     const HWND child = ControlWindow(window_.get());
@@ -42,9 +45,11 @@ TEST_F(ActiveXHostTest, HandsOverSettingsAndActivatesInPlaceThenClosesTheControl
     EXPECT_EQ(ControlPlace().top, place.top);
   }
   EXPECT_EQ(nullptr, ControlWindow(window_.get()));
-  // The simulated control asks for its site first, as real controls usually do.
+  // The simulated control asks for its site first, as real controls usually do, and reads the
+  // ambient properties from it (the end-to-end start-up test checks their values); after Close
+  // the site has no window to give.
   EXPECT_THAT(session.Calls(),
-              ElementsAre("Create", "SetClientSite",
+              ElementsAre("Create", "SetClientSite", StartsWith("Ambient UserMode=VT_BOOL True "),
                           "Load propertybag _ExtentX=VT_I4 900 _ExtentY=VT_I4 900 "
                           "_StockProps=VT_I4 11",
                           "SetExtent 900x900", "DoVerb -5", "InPlaceActivate at 8,512 34x34",
@@ -55,7 +60,7 @@ TEST_F(ActiveXHostTest, StartsTheControlAfreshWhenItCannotLoadSavedSettings) {
   for (const char* scenario : {"propertybag = no\n", "propertybag = fail\n"}) {
     SCOPED_TRACE(scenario);
     SimulatorSession session = SimulatorSession::FromText(scenario);
-    auto host = ActiveXHost::Create(window_.get(), ControlPlace());
+    auto host = ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience());
     const std::vector<std::string> calls = session.Calls();
     EXPECT_THAT(calls, Contains("InitNew"));
     EXPECT_THAT(calls, Contains("DoVerb -5"));
@@ -64,7 +69,8 @@ TEST_F(ActiveXHostTest, StartsTheControlAfreshWhenItCannotLoadSavedSettings) {
 
 TEST_F(ActiveXHostTest, UnregisteredComponentFailsNamingIt) {
   try {
-    ActiveXHost::Create(window_.get(), ControlPlace(), L"QELCTRLLibCtl.QelCtrlAbsent");
+    ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience(),
+                        L"QELCTRLLibCtl.QelCtrlAbsent");
     FAIL() << "no failure raised";
   } catch (const Failure& failure) {
     EXPECT_EQ("QELCTRLLibCtl.QelCtrlAbsent", failure.source());
@@ -80,7 +86,7 @@ TEST(Simulator, ShippedScenariosAreUnderstood) {
         "serial-unit.txt", "missing-linkparameter.txt", "dispatch-only.txt"}) {
     SCOPED_TRACE(name);
     SimulatorSession session = SimulatorSession::FromShipped(name);
-    auto host = ActiveXHost::Create(window.get(), ControlPlace());
+    auto host = ActiveXHost::Create(window.get(), ControlPlace(), test::ControlAmbience());
     EXPECT_THAT(session.Log(), Not(Contains(HasSubstr("scenario error"))));
   }
 }
@@ -98,7 +104,7 @@ TEST(Simulator, StartUpOpenUsesTheComponentsOwnPort) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.scenario);
     SimulatorSession session = SimulatorSession::FromText(c.scenario);
-    auto host = ActiveXHost::Create(window.get(), ControlPlace());
+    auto host = ActiveXHost::Create(window.get(), ControlPlace(), test::ControlAmbience());
     DispatchControl control(host->dispatch());
     control.SetLinkOpen(true);
     EXPECT_EQ(c.opens, control.LinkOpen().asBoolean());

@@ -22,7 +22,7 @@ class DispatchControlTest : public ::testing::Test {
  protected:
   void Host(SimulatorSession session) {
     session_ = std::make_unique<SimulatorSession>(std::move(session));
-    host_ = ActiveXHost::Create(window_.get(), ControlPlace());
+    host_ = ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience());
     control_ = std::make_unique<DispatchControl>(host_->dispatch());
   }
   // Calls to the dispatch operations only, without the hosting steps.

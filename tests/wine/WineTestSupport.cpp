@@ -99,4 +99,9 @@ std::vector<std::string> SimulatorSession::Calls() const {
 
 RECT ControlPlace() { return RECT{8, 512, 42, 546}; }
 
+ContainerAmbience ControlAmbience() {
+  return {L"QelCtrlMain1", static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), 0x80000012,
+          0x8000000F};
+}
+
 }  // namespace velmaris::test

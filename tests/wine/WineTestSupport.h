@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "link/win32/AmbientProperties.h"
+
 namespace velmaris::test {
 
 // A parent window that is never shown.
@@ -45,5 +47,7 @@ class SimulatorSession {
 
 // The pixel place the window gives the control: below the client area, 34 by 34.
 RECT ControlPlace();
+// What the window tells the control about itself: its name, the GUI font, the form's colours.
+ContainerAmbience ControlAmbience();
 
 }  // namespace velmaris::test

@@ -32,7 +32,7 @@ inline constexpr DWORD kChild = WS_CHILD | WS_TABSTOP;
 // caret, without which an edit box refuses typing once its text is taller than the box.
 inline constexpr DWORD kReportPaneStyle = ES_LEFT | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
 
-// In tab order: creation order is the order in which dialog navigation visits the controls.
+// In tab order: Tab and Shift+Tab walk this table, skipping controls that are hidden.
 inline constexpr ControlDescription kControls[] = {
     {kTxtEstado, L"EDIT", L"", 120, 120, 6855, 375,
      kChild | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY},
@@ -43,6 +43,12 @@ inline constexpr ControlDescription kControls[] = {
      kChild | WS_VISIBLE | BS_PUSHBUTTON},
     {kCmdDetect, L"BUTTON", L"Detectar Acc", 2880, 6000, 1095, 375, kChild | BS_PUSHBUTTON},
 };
+
+// The acquisition control's name, and the window's colours (system colours 18 and 15, button
+// text and button face) as the control reads them among its ambient properties.
+inline constexpr const wchar_t* kAcquisitionControlName = L"QelCtrlMain1";
+inline constexpr DWORD kFormForeColor = 0x80000012;
+inline constexpr DWORD kFormBackColor = 0x8000000F;
 
 // The acquisition control's place: below the client area, so it is never seen.
 inline constexpr int kControlLeftTwips = 120;

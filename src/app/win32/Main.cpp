@@ -8,7 +8,9 @@
 #include <memory>
 
 #include "app/frmQel.h"
+#include "app/win32/FormDescription.h"
 #include "app/win32/MainWindow.h"
+#include "app/win32/ModalMessage.h"
 #include "link/Failure.h"
 #include "link/UnavailableControl.h"
 #include "link/win32/ActiveXHost.h"
@@ -33,7 +35,10 @@ struct HostedControl {
 
 HostedControl HostAcquisitionControl(const velmaris::MainWindow& window) {
   try {
-    auto host = velmaris::ActiveXHost::Create(window.handle(), window.AcquisitionControlPlace());
+    const velmaris::ContainerAmbience ambience{velmaris::kAcquisitionControlName, window.font(),
+                                               velmaris::kFormForeColor, velmaris::kFormBackColor};
+    auto host =
+        velmaris::ActiveXHost::Create(window.handle(), window.AcquisitionControlPlace(), ambience);
     auto control = std::make_unique<velmaris::DispatchControl>(host->dispatch());
     return {std::move(host), std::move(control)};
   } catch (const Failure& failure) {
@@ -43,7 +48,7 @@ HostedControl HostAcquisitionControl(const velmaris::MainWindow& window) {
 }
 
 void ShowFatal(const std::string& text) {
-  MessageBoxW(nullptr, velmaris::Widen(text).c_str(), L"VelmarisDiag", MB_OK | MB_ICONERROR);
+  velmaris::ShowModalMessage(nullptr, velmaris::Widen(text), L"VelmarisDiag", MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -58,7 +63,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel,
                           &velmaris::ReadWindowsDevices);
     window->Attach(form);
-    form.Form_Load();
+    // The form no longer reaches the control once it unloads; the host goes first, so the
+    // control is deactivated and closed before its last reference is released.
+    window->OnUnload([&QelCtrlMain1] {
+      QelCtrlMain1.host.reset();
+      QelCtrlMain1.control.reset();
+    });
+    window->Load();
     ShowWindow(window->handle(), show);
     UpdateWindow(window->handle());
     return window->RunMessageLoop();

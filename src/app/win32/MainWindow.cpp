@@ -1,10 +1,12 @@
 #include "app/win32/MainWindow.h"
 
 #include <exception>
+#include <iterator>
 
 #include "app/frmQel.h"
 #include "app/win32/Clipboard.h"
 #include "app/win32/FormDescription.h"
+#include "app/win32/ModalMessage.h"
 #include "link/Failure.h"
 #include "platform/win32/Utf16.h"
 
@@ -27,11 +29,37 @@ std::wstring WindowText(HWND control) {
   return text;
 }
 
-bool IsEscapeKey(const MSG& message) {
-  return (message.message == WM_KEYDOWN || message.message == WM_KEYUP ||
-          message.message == WM_CHAR) &&
-         message.wParam == VK_ESCAPE;
+bool CanTakeFocus(HWND control) {
+  const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
+  return (style & WS_VISIBLE) != 0 && (style & WS_DISABLED) == 0;
 }
+
+// The place of one of the window's own controls in kControls, or -1 for any other window (the
+// acquisition control's among them, which so never takes the focus by the keyboard).
+int TabIndexOf(HWND window, HWND control) {
+  if (control == nullptr) return -1;
+  for (size_t i = 0; i < std::size(kControls); ++i) {
+    if (GetDlgItem(window, kControls[i].id) == control) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool IsButtonOf(HWND window, HWND control) {
+  const int index = TabIndexOf(window, control);
+  return index >= 0 && lstrcmpW(kControls[index].windowClass, L"BUTTON") == 0;
+}
+
+// Counts the events being handled for as long as it lives.
+class EventScope {
+ public:
+  explicit EventScope(int& depth) : depth_(depth) { ++depth_; }
+  ~EventScope() { --depth_; }
+  EventScope(const EventScope&) = delete;
+  EventScope& operator=(const EventScope&) = delete;
+
+ private:
+  int& depth_;
+};
 
 }  // namespace
 
@@ -84,7 +112,6 @@ void MainWindow::CreateControls() {
   logFont.lfCharSet = ANSI_CHARSET;
   lstrcpynW(logFont.lfFaceName, kStatusFontFace, LF_FACESIZE);
   statusFont_.reset(CreateFontIndirectW(&logFont));
-  const auto dialogFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 
   for (const ControlDescription& control : kControls) {
     HWND child = CreateWindowExW(
@@ -93,9 +120,9 @@ void MainWindow::CreateControls() {
         ToPixelsY(control.top), ToPixelsX(control.width), ToPixelsY(control.height), hwnd_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance_, nullptr);
     if (child == nullptr) FailInTool(Narrow(LastErrorText(L"No se pudo crear un control")));
-    SendMessageW(
-        child, WM_SETFONT,
-        reinterpret_cast<WPARAM>(control.id == kTxtEstado ? statusFont_.get() : dialogFont), FALSE);
+    SendMessageW(child, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(control.id == kTxtEstado ? statusFont_.get() : font()),
+                 FALSE);
   }
   // An edit box holds 32K characters unless told otherwise; the report must never be cut.
   SendMessageW(Control(kTxtInfo), EM_SETLIMITTEXT, 0, 0);
@@ -107,17 +134,92 @@ RECT MainWindow::AcquisitionControlPlace() const {
   return RECT{left, top, left + ToPixelsX(kControlSizeTwips), top + ToPixelsY(kControlSizeTwips)};
 }
 
+void MainWindow::Load() {
+  if (form_ != nullptr) RunEvent([this] { form_->Form_Load(); });
+}
+
 int MainWindow::RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // Under dialog navigation a multi-line edit box closes its parent on Esc. This window has no
-    // cancel button, so Esc in the report pane means nothing and must not lose the report.
-    if (message.hwnd == Control(kTxtInfo) && IsEscapeKey(message)) continue;
-    if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message)) continue;
+    if (HandleFormKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
+}
+
+// The window is a form, not a dialog, so IsDialogMessage is not used: it would select a text
+// box's whole text when Tab enters it, leave Tab to the multi-line report pane, send Enter to a
+// default button the window does not have, and put the pane in the dialog mode in which Esc
+// closes the window. The form's own rules are these few.
+bool MainWindow::HandleFormKey(const MSG& message) {
+  const UINT kind = message.message;
+  if (kind != WM_KEYDOWN && kind != WM_KEYUP && kind != WM_CHAR) return false;
+  if (hwnd_ == nullptr || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) return false;
+  switch (message.wParam) {
+    case VK_ESCAPE:
+      return true;  // There is no cancel button: Esc means nothing, in the report pane too.
+    case VK_TAB:
+      if (kind != WM_KEYDOWN) return false;
+      if (HWND next = NextInTabOrder(message.hwnd, GetKeyState(VK_SHIFT) < 0)) SetFocus(next);
+      return true;
+    case VK_RETURN:
+      // On a button Enter clicks it, as Space does; in the report pane it starts a new line.
+      if (kind != WM_KEYDOWN || !IsButtonOf(hwnd_, message.hwnd)) return false;
+      SendMessageW(message.hwnd, BM_CLICK, 0, 0);
+      return true;
+  }
+  return false;
+}
+
+// The next control in kControls' order that can take the focus, wrapping around; from a window
+// outside that order, the first (or, backwards, the last) one.
+HWND MainWindow::NextInTabOrder(HWND from, bool backwards) const {
+  const int count = static_cast<int>(std::size(kControls));
+  int index = TabIndexOf(hwnd_, from);
+  if (index < 0) index = backwards ? 0 : count - 1;
+  for (int step = 0; step < count; ++step) {
+    index = (index + (backwards ? count - 1 : 1)) % count;
+    HWND control = Control(kControls[index].id);
+    if (CanTakeFocus(control)) return control;
+  }
+  return nullptr;
+}
+
+// Gives the focus back to the control that had it when the window was left, or, the first time
+// and when that control can no longer take it, to the first control of the tab order.
+void MainWindow::RestoreFocus() {
+  HWND control = focusedControl_;
+  if (TabIndexOf(hwnd_, control) < 0 || !CanTakeFocus(control)) {
+    control = NextInTabOrder(nullptr, false);
+  }
+  if (control != nullptr) SetFocus(control);
+}
+
+void MainWindow::RunEvent(const std::function<void()>& event) {
+  {
+    const EventScope scope(eventDepth_);
+    event();
+  }
+  if (eventDepth_ == 0 && closeRequested_) UnloadNow();
+}
+
+// The close box, Alt+F4 and cmdExit all come here. Closing in the middle of an event could
+// destroy the window under a component call that lets messages through, so it waits.
+void MainWindow::RequestClose() {
+  closeRequested_ = true;
+  if (eventDepth_ == 0) UnloadNow();
+}
+
+void MainWindow::UnloadNow() {
+  closeRequested_ = false;
+  if (hwnd_ == nullptr) return;
+  KillTimer(hwnd_, kTimer1);
+  form_ = nullptr;  // no event reaches the form once it unloads
+  std::function<void()> step;
+  step.swap(unloadStep_);
+  if (step) step();
+  DestroyWindow(hwnd_);
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -140,7 +242,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
-      if (wParam == kTimer1 && form_ != nullptr) form_->RunEvent(&frmQel::Timer1_Timer);
+      if (wParam == kTimer1) OnEvent(&frmQel::Timer1_Timer);
       return 0;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) OnCommand(LOWORD(wParam));
@@ -154,6 +256,16 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       break;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) {
+        RestoreFocus();
+      } else if (TabIndexOf(hwnd_, GetFocus()) >= 0) {
+        focusedControl_ = GetFocus();
+      }
+      return 0;
+    case WM_CLOSE:
+      RequestClose();
+      return 0;
     case WM_DESTROY:
       KillTimer(hwnd_, kTimer1);
       PostQuitMessage(0);
@@ -167,21 +279,24 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnCommand(int id) {
-  if (form_ == nullptr) return;
   switch (id) {
     case kCmdReset:
-      form_->RunEvent(&frmQel::cmdReset_Click);
+      OnEvent(&frmQel::cmdReset_Click);
       break;
     case kCmdDetect:
-      form_->RunEvent(&frmQel::cmdDetect_Click);
+      OnEvent(&frmQel::cmdDetect_Click);
       break;
     case kCmdCopy:
-      form_->RunEvent(&frmQel::cmdCopy_Click);
+      OnEvent(&frmQel::cmdCopy_Click);
       break;
     case kCmdExit:
-      form_->RunEvent(&frmQel::cmdExit_Click);
+      OnEvent(&frmQel::cmdExit_Click);
       break;
   }
+}
+
+void MainWindow::OnEvent(void (frmQel::*handler)()) {
+  if (form_ != nullptr) RunEvent([this, handler] { form_->RunEvent(handler); });
 }
 
 std::string MainWindow::ReportText() { return Narrow(WindowText(Control(kTxtInfo))); }
@@ -220,9 +335,9 @@ void MainWindow::EnableTimer(bool enabled) {
 void MainWindow::PutOnClipboard(const std::string& text) { PutTextOnClipboard(hwnd_, Widen(text)); }
 
 void MainWindow::ShowInformation(const std::string& text, const std::string& title) {
-  MessageBoxW(hwnd_, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONINFORMATION);
+  ShowModalMessage(hwnd_, Widen(text), Widen(title), MB_OK | MB_ICONINFORMATION);
 }
 
-void MainWindow::Unload() { DestroyWindow(hwnd_); }
+void MainWindow::Unload() { RequestClose(); }
 
 }  // namespace velmaris

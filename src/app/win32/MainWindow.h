@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,7 +21,9 @@ using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDelete
 
 // The Win32 window frmQel: its controls, Timer1 and the clipboard, offered to the event handlers
 // through FormView. It forwards each event to the attached frmQel and never lets a failure cross
-// the window procedure.
+// the window procedure. It behaves as a form, not a dialog: its message loop does the form's
+// keyboard handling, it keeps the focus on its controls, and a request to close that comes while
+// an event is being handled waits for the event's end.
 class MainWindow : public FormView {
   // Only Create can make one: the key is private.
   struct Key {
@@ -40,10 +43,17 @@ class MainWindow : public FormView {
   int dpiY() const { return dpiY_; }
   // Pixel rectangle of the acquisition control below the client area.
   RECT AcquisitionControlPlace() const;
+  // The window's font, which controls without a font of their own use.
+  HFONT font() const { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
   // Routes the window's events to the form from now on.
   void Attach(frmQel& form) { form_ = &form; }
-  // Runs the message loop with dialog navigation until the window is gone.
+  // `step` runs when the window unloads, while the window and its controls still exist: the
+  // hosted control is deactivated, closed and released there, as a form unloads its controls.
+  void OnUnload(std::function<void()> step) { unloadStep_ = std::move(step); }
+  // Runs the form's load event.
+  void Load();
+  // Runs the message loop, with the form's keyboard handling, until the window is gone.
   int RunMessageLoop();
 
   // FormView
@@ -63,6 +73,15 @@ class MainWindow : public FormView {
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void OnCommand(int id);
+  void OnEvent(void (frmQel::*handler)());
+  // Runs one event; a close requested meanwhile is carried out when the outermost event ends.
+  void RunEvent(const std::function<void()>& event);
+  void RequestClose();
+  void UnloadNow();
+  // Tab, Enter and Esc as a form takes them; false for every other message.
+  bool HandleFormKey(const MSG& message);
+  HWND NextInTabOrder(HWND from, bool backwards) const;
+  void RestoreFocus();
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
   int ToPixelsX(int twips) const { return MulDiv(twips, dpiX_, 1440); }
   int ToPixelsY(int twips) const { return MulDiv(twips, dpiY_, 1440); }
@@ -74,6 +93,10 @@ class MainWindow : public FormView {
   UniqueFont statusFont_;
   COLORREF statusColour_;
   frmQel* form_ = nullptr;
+  std::function<void()> unloadStep_;
+  int eventDepth_ = 0;
+  bool closeRequested_ = false;
+  HWND focusedControl_ = nullptr;  // the control that had the focus when the window was left
 };
 
 }  // namespace velmaris

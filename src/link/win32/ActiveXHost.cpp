@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <utility>
+
 #include "link/Failure.h"
 #include "link/win32/ComObject.h"
 #include "link/win32/ComSupport.h"
@@ -13,14 +15,25 @@ using Microsoft::WRL::ComPtr;
 namespace velmaris {
 namespace {
 
-// The container side of the control: client site, in-place site and frame in one object, as the
-// control never sees more of the window than this.
+// The container side of the control: client site, in-place site, frame, control site and
+// ambient properties in one object, as the control never sees more of the window than this.
 class HostSite final : public IOleClientSite,
                        public IOleInPlaceSite,
                        public IOleInPlaceFrame,
+                       public IOleControlSite,
+                       public IDispatch,
                        public RefCounted<HostSite> {
  public:
-  HostSite(HWND window, const RECT& place) : window_(window), place_(place) {}
+  HostSite(HWND window, const RECT& place, ContainerAmbience ambience)
+      : window_(window), place_(place), ambience_(std::move(ambience)) {
+    HDC dc = GetDC(window);
+    dpiX_ = GetDeviceCaps(dc, LOGPIXELSX);
+    dpiY_ = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(window, dc);
+  }
+
+  // The control has been closed: a site it may still hold hands out no window any more.
+  void Detach() { window_ = nullptr; }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -31,6 +44,10 @@ class HostSite final : public IOleClientSite,
       *object = static_cast<IOleInPlaceSite*>(this);
     } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
       *object = static_cast<IOleInPlaceFrame*>(this);
+    } else if (iid == IID_IOleControlSite) {
+      *object = static_cast<IOleControlSite*>(this);
+    } else if (iid == IID_IDispatch) {
+      *object = static_cast<IDispatch*>(this);
     } else {
       *object = nullptr;
       return E_NOINTERFACE;
@@ -59,12 +76,14 @@ class HostSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
     if (window == nullptr) return E_POINTER;
     *window = window_;
-    return S_OK;
+    return window_ != nullptr ? S_OK : E_FAIL;
   }
   HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
 
   // IOleInPlaceSite
-  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override {
+    return window_ != nullptr ? S_OK : S_FALSE;
+  }
   HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override {
     inPlaceActive_ = true;
     return S_OK;
@@ -75,6 +94,11 @@ class HostSite final : public IOleClientSite,
                                              LPOLEINPLACEFRAMEINFO info) override {
     if (frame == nullptr || ui == nullptr || position == nullptr || clip == nullptr)
       return E_POINTER;
+    if (window_ == nullptr) {
+      *frame = nullptr;
+      *ui = nullptr;
+      return E_FAIL;
+    }
     *frame = static_cast<IOleInPlaceFrame*>(this);
     AddRef();
     *ui = nullptr;  // The frame is the only UI window.
@@ -120,12 +144,69 @@ class HostSite final : public IOleClientSite,
 
   bool inPlaceActive() const { return inPlaceActive_; }
 
+  // IOleControlSite: the window is the control's only container; it has no extender object,
+  // no property pages and no accelerators for the control.
+  HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE LockInPlaceActive(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetExtendedControl(IDispatch** extended) override {
+    if (extended != nullptr) *extended = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE TransformCoords(POINTL* himetric, POINTF* container,
+                                            DWORD flags) override {
+    if (himetric == nullptr || container == nullptr) return E_POINTER;
+    // The window's own units are pixels; HIMETRIC is hundredths of a millimetre.
+    const float pixelsPerHimetricX = static_cast<float>(dpiX_) / 2540.0f;
+    const float pixelsPerHimetricY = static_cast<float>(dpiY_) / 2540.0f;
+    if (flags & XFORMCOORDS_HIMETRICTOCONTAINER) {
+      container->x = static_cast<float>(himetric->x) * pixelsPerHimetricX;
+      container->y = static_cast<float>(himetric->y) * pixelsPerHimetricY;
+    } else if (flags & XFORMCOORDS_CONTAINERTOHIMETRIC) {
+      himetric->x = static_cast<LONG>(container->x / pixelsPerHimetricX + 0.5f);
+      himetric->y = static_cast<LONG>(container->y / pixelsPerHimetricY + 0.5f);
+    } else {
+      return E_INVALIDARG;
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE OnFocus(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
+
+  // IDispatch: the ambient properties, read by identifier.
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID,
+                                          DISPID* ids) override {
+    for (UINT i = 0; ids != nullptr && i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
+                                   VARIANT* result, EXCEPINFO*, UINT*) override {
+    if (!(flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) ||
+        (parameters != nullptr && parameters->cArgs != 0)) {
+      return DISP_E_MEMBERNOTFOUND;  // ambient properties are read-only and take no argument
+    }
+    if (result == nullptr) return E_POINTER;
+    return ReadAmbientProperty(ambience_, id, result);
+  }
+
  private:
   friend class RefCounted<HostSite>;
   ~HostSite() = default;
 
   HWND window_;
   RECT place_;
+  ContainerAmbience ambience_;
+  int dpiX_;
+  int dpiY_;
   bool inPlaceActive_ = false;
 };
 
@@ -172,11 +253,8 @@ class SavedSettingsBag final : public IPropertyBag, public RefCounted<SavedSetti
 
 }  // namespace
 
-std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const RECT& placeInPixels) {
-  return Create(parent, placeInPixels, kControlProgId);
-}
-
 std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const RECT& placeInPixels,
+                                                 const ContainerAmbience& ambience,
                                                  const std::wstring& progId) {
   const std::string source = Narrow(progId);
   CLSID clsid;
@@ -193,12 +271,12 @@ std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const RECT& placeI
   if (FAILED(hr)) ThrowHresult(hr, source);
 
   // The OLE steps are a courtesy to a real control; the tool itself needs only IDispatch.
-  if (SUCCEEDED(control.As(&host->oleObject_))) host->Activate(parent, placeInPixels);
+  if (SUCCEEDED(control.As(&host->oleObject_))) host->Activate(parent, placeInPixels, ambience);
   return host;
 }
 
-void ActiveXHost::Activate(HWND parent, const RECT& place) {
-  ComPtr<HostSite> site = MakeComObject<HostSite>(parent, place);
+void ActiveXHost::Activate(HWND parent, const RECT& place, const ContainerAmbience& ambience) {
+  ComPtr<HostSite> site = MakeComObject<HostSite>(parent, place, ambience);
   if (!site) return;
   site_ = site;
 
@@ -231,6 +309,7 @@ ActiveXHost::~ActiveXHost() {
   ComPtr<IOleInPlaceObject> inPlace;
   if (SUCCEEDED(oleObject_.As(&inPlace))) inPlace->InPlaceDeactivate();
   oleObject_->Close(OLECLOSE_NOSAVE);
+  if (site_) static_cast<HostSite*>(site_.Get())->Detach();
   oleObject_->SetClientSite(nullptr);
 }
 

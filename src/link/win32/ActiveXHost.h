@@ -8,12 +8,16 @@
 #include <memory>
 #include <string>
 
+#include "link/win32/AmbientProperties.h"
+#include "link/win32/ComSupport.h"
+
 namespace velmaris {
 
 // Hosts the acquisition control in a window, as a form hosts an ActiveX control: creates it
 // from its ProgID, gives it a client site, its extent and saved settings, and activates it in
-// place at the given spot. A component that offers nothing but IDispatch is hosted without the
-// OLE steps. Destroying the host deactivates and closes the control.
+// place at the given spot. Its site answers the ambient properties of a run-time form. A
+// component that offers nothing but IDispatch is hosted without the OLE steps. Destroying the
+// host deactivates and closes the control; from then on the site hands out no window.
 class ActiveXHost {
   // Only Create can make one: the key is private.
   struct Key {
@@ -23,10 +27,10 @@ class ActiveXHost {
  public:
   explicit ActiveXHost(Key) {}
   // Throws velmaris::Failure naming the component when it cannot be created.
-  static std::unique_ptr<ActiveXHost> Create(HWND parent, const RECT& placeInPixels);
-  // The same for another ProgID; lets tests host an unregistered or a different component.
+  // `progId` lets tests host an unregistered or a different component.
   static std::unique_ptr<ActiveXHost> Create(HWND parent, const RECT& placeInPixels,
-                                             const std::wstring& progId);
+                                             const ContainerAmbience& ambience,
+                                             const std::wstring& progId = kControlProgId);
 
   ~ActiveXHost();
   ActiveXHost(const ActiveXHost&) = delete;
@@ -41,7 +45,7 @@ class ActiveXHost {
   static constexpr LONG kStockProps = 11;
 
  private:
-  void Activate(HWND parent, const RECT& place);
+  void Activate(HWND parent, const RECT& place, const ContainerAmbience& ambience);
 
   Microsoft::WRL::ComPtr<IDispatch> dispatch_;
   Microsoft::WRL::ComPtr<IOleObject> oleObject_;
