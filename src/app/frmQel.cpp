@@ -1,15 +1,19 @@
 #include "app/frmQel.h"
 
+#include <algorithm>
 #include <exception>
 #include <limits>
 
 #include "app/ProgramVersion.h"
 #include "app/ReportText.h"
+#include "app/WindowCaption.h"
 #include "commands/Maintenance.h"
+#include "common/ComponentText.h"
+#include "common/Failure.h"
 #include "link/Conversions.h"
-#include "link/Failure.h"
 #include "link/NotDetectedAdvice.h"
 #include "link/PortScan.h"
+#include "platform/OSVersion.h"
 #include "report/IdentificationReport.h"
 
 namespace velmaris {
@@ -22,8 +26,6 @@ const char* const kInstallAdvice =
     " - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o superior";
 const char* const kErrorTitle = "Error";
 constexpr int32_t kLinkParameter = 10;
-constexpr int16_t kWindowsLevelThreshold = 7;
-const char* const kWindowCaption = "Diagnóstico de Compatibilidad de Velmaris";
 
 std::string VersionLine() {
   return "Herramienta de Diagnóstico Version: " + std::to_string(VELMARIS_VERSION_MAJOR) + "." +
@@ -32,6 +34,11 @@ std::string VersionLine() {
 
 std::string FailureMessage(const std::string& source, const std::string& description) {
   return "Se produjo un error: " + description + "\r\nOrigen: " + source;
+}
+
+bool Contains(const std::vector<std::pair<std::string, std::string>>& shown,
+              const std::pair<std::string, std::string>& failure) {
+  return std::find(shown.begin(), shown.end(), failure) != shown.end();
 }
 
 // Marks an event as being handled for as long as it lives.
@@ -65,7 +72,7 @@ void frmQel::Form_Load() {
     QelCtrlMain1.SetLinkOpen(true);
     StartScanTimer();
   } catch (const Failure& failure) {
-    view.ShowInformation(failure.source() + kInstallAdvice, kErrorTitle);
+    view.ShowInformation(ComponentText(failure.source()) + kInstallAdvice, kErrorTitle);
   } catch (const std::exception&) {
     view.ShowInformation(std::string(kToolSource) + kInstallAdvice, kErrorTitle);
   }
@@ -128,8 +135,8 @@ void frmQel::AdvancePort() {
 void frmQel::WriteNotDetectedAdvice() {
   view.SetStatusText(kNotDetected);
   AddInfoLines(NotDetectedCauses());
-  if (WindowsVersionLevel() > kWindowsLevelThreshold) AddInfoLines(OldUsbUnitsNote());
-  if (WindowsVersionLevel() <= kWindowsLevelThreshold) AddInfoLines(DriverInstallNote());
+  if (WindowsVersionLevel() > kCurrentSoftwareLevel) AddInfoLines(OldUsbUnitsNote());
+  if (WindowsVersionLevel() <= kCurrentSoftwareLevel) AddInfoLines(DriverInstallNote());
 }
 
 void frmQel::WriteIdentificationReport(const Value& identification) {
@@ -176,10 +183,13 @@ void frmQel::RunEvent(Handler handler) {
 
 void frmQel::ShowFailure(Handler handler, const std::string& source,
                          const std::string& description) {
-  const bool isTick = handler == &frmQel::Timer1_Timer;
-  if (isTick && !tickFailuresShown.emplace(source, description).second) return;
+  std::pair<std::string, std::string> shown(ComponentText(source), ComponentText(description));
+  if (handler == &frmQel::Timer1_Timer) {
+    if (tickFailuresShown.size() == kTickFailureBoxes || Contains(tickFailuresShown, shown)) return;
+    tickFailuresShown.push_back(shown);
+  }
   try {
-    view.ShowInformation(FailureMessage(source, description), kWindowCaption);
+    view.ShowInformation(FailureMessage(shown.first, shown.second), kWindowCaption);
   } catch (const std::exception&) {
     // The message box itself failed: there is no other way left to tell the user.
   }

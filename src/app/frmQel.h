@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +19,7 @@ class frmQel {
  public:
   using VersionLevelQuery = std::function<int16_t()>;
   using Handler = void (frmQel::*)();
+  static constexpr size_t kTickFailureBoxes = 3;
 
   frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel);
 
@@ -32,10 +32,12 @@ class frmQel {
 
   // The shell's entry for every event: runs the handler and shows its failure, if any, in one
   // message box; never throws. An event arriving while another is still being handled (a tick
-  // during the message box, which runs its own message loop) is skipped. A tick failure with the
-  // same source and description as one already shown is not shown again: a component failing
-  // the same way every second would otherwise raise a box every second. The program goes on; the
-  // timer keeps running unless the handler switched it off.
+  // during the message box, which runs its own message loop) is skipped. Tick failures raise at
+  // most kTickFailureBoxes boxes in the window's life, and none for a failure with the same source
+  // and description as one already shown: a component failing every second, the same way or
+  // with a new text each time, would otherwise raise a box every second. The component's texts
+  // are shown through ComponentText. The program goes on; the timer keeps running unless the
+  // handler switched it off.
   void RunEvent(Handler handler);
 
   void AddInfoLine(const std::string& line);
@@ -62,7 +64,8 @@ class frmQel {
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;
   bool handlingEvent = false;
-  std::set<std::pair<std::string, std::string>> tickFailuresShown;
+  // The tick failures shown so far, as shown: at most kTickFailureBoxes pairs of bounded texts.
+  std::vector<std::pair<std::string, std::string>> tickFailuresShown;
 };
 
 }  // namespace velmaris

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Failure.h"
 #include "link/Conversions.h"
-#include "link/Failure.h"
 
 namespace velmaris {
 namespace {

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "FuzzValues.h"
+#include "common/Failure.h"
 #include "link/Conversions.h"
-#include "link/Failure.h"
 #include "link/NumberText.h"
 
 namespace velmaris::fuzzing {

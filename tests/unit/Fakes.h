@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/FormView.h"
+#include "common/Failure.h"
 #include "link/AcquisitionControl.h"
-#include "link/Failure.h"
 
-namespace velmaris::testing {
+namespace velmaris::fakes {
 
 // An in-memory acquisition control: logs every call as a short text and answers from a script.
 class FakeControl : public AcquisitionControl {
@@ -160,4 +160,4 @@ inline std::vector<std::string> ReportLines(const std::string& report) {
   return lines;
 }
 
-}  // namespace velmaris::testing
+}  // namespace velmaris::fakes

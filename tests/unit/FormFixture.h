@@ -8,7 +8,7 @@
 #include "Fakes.h"
 #include "app/frmQel.h"
 
-namespace velmaris::testing {
+namespace velmaris::fakes {
 
 // The form between a fake window and a fake control, answering `level` as the Windows version
 // level and counting how often it was asked.
@@ -33,4 +33,4 @@ struct FakeForm {
 
 struct FormTest : ::testing::Test, FakeForm {};
 
-}  // namespace velmaris::testing
+}  // namespace velmaris::fakes

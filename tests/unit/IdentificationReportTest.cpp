@@ -4,22 +4,22 @@
 #include "Fakes.h"
 #include "FormFixture.h"
 #include "app/frmQel.h"
-#include "link/Failure.h"
+#include "common/Failure.h"
 
 namespace velmaris {
 namespace {
 
-using testing::I16;
-using testing::I32;
+using fakes::I16;
+using fakes::I32;
 
+using fakes::IdentificationArray;
+using fakes::ReportLines;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::IdentificationArray;
-using testing::ReportLines;
 
-using testing::kHeadLines;
+using fakes::kHeadLines;
 
-struct IdentificationReport : testing::FormTest {
+struct IdentificationReport : fakes::FormTest {
   void SetUp() override { Load(); }
 
   std::vector<std::string> Written() const {
@@ -114,7 +114,7 @@ TEST_F(IdentificationReport, EachBandAndLevelGetsItsSections) {
   for (const BandCase& c : cases) {
     SCOPED_TRACE(::testing::Message()
                  << "code " << c.code << " serial " << c.serial << " level " << c.level);
-    testing::FakeForm fresh;
+    fakes::FakeForm fresh;
     fresh.level = c.level;
     fresh.form.Form_Load();
     fresh.form.WriteIdentificationReport(IdentificationArray(I16(c.code), I16(1), I32(c.serial)));
@@ -145,6 +145,30 @@ TEST_F(IdentificationReport, RendersValuesAsTheUnitGivesThem) {
   EXPECT_EQ(texts[before + 1], "Nombre del Modelo: Nexo 2013/14 con Sensor");
   EXPECT_EQ(texts[before + 2], "Número de Serie: FFFF");
   EXPECT_EQ(texts[before + 3], "Versión de Firmware:  v3 ");
+}
+
+// The firmware line is the label joined to the element's text form: Null and Empty leave the
+// label alone, and a text from the unit can neither add a line nor make one endless.
+TEST_F(IdentificationReport, FirmwareLineIsTheLabelJoinedToTheElement) {
+  const std::string limit(1000, 'x');
+  const std::pair<Value, std::string> cases[] = {
+      {Value::null(), ""},
+      {Value(), ""},
+      {Value::real(1234567.891234567), "1234567.89123457"},
+      {Value::single(2.2f), "2.2"},
+      {Value::text("4.02\r\nCódigo de Modelo: 99"), "4.02¶¶Código de Modelo: 99"},
+      {Value::text(std::string("3\0\t1", 4)), "3¶¶1"},
+      {Value::text(limit), limit},
+      {Value::text(limit + "yz"), limit + "[…]"},
+  };
+  for (const auto& [firmware, text] : cases) {
+    fakes::FakeForm fresh;
+    fresh.form.Form_Load();
+    fresh.form.WriteIdentificationReport(IdentificationArray(I16(19), firmware, I16(1)));
+    const std::vector<std::string> lines = ReportLines(fresh.view.report);
+    ASSERT_EQ(lines.size(), kHeadLines + 15) << "the report went on to its end";
+    EXPECT_EQ(lines[kHeadLines + 3], "Versión de Firmware: " + text);
+  }
 }
 
 TEST_F(IdentificationReport, LaterReportsAppendAndKeepTheDetectButton) {
@@ -181,12 +205,12 @@ TEST_F(IdentificationReport, StopsAtTheFirstFailureKeepingEarlierLines) {
       {"serial not a number", IdentificationArray(I16(21), I16(1), Value::text("A1")), 2},
       {"serial beyond 32 bits",
        IdentificationArray(I16(21), I16(1), Value::integer(1LL << 32, 64, true)), 2},
-      {"firmware Null", IdentificationArray(I16(21), Value::null(), I16(1)), 3},
+      {"firmware an array", IdentificationArray(I16(21), Value::array({}), I16(1)), 3},
       {"firmware NaN", IdentificationArray(I16(21), Value::real(std::nan("")), I16(1)), 3},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.what);
-    testing::FakeForm fresh;
+    fakes::FakeForm fresh;
     fresh.form.Form_Load();
     EXPECT_THROW(fresh.form.WriteIdentificationReport(c.identification), Failure);
     EXPECT_EQ(ReportLines(fresh.view.report).size(), kHeadLines + c.linesWritten);
@@ -200,7 +224,7 @@ TEST_F(IdentificationReport, PrescalerFailuresStopBeforeTheResetButton) {
   for (const auto& [read, written] : failingReads) {
     for (bool outOfRange : {false, true}) {
       SCOPED_TRACE(::testing::Message() << read << (outOfRange ? " out of range" : " fails"));
-      testing::FakeForm fresh;
+      fakes::FakeForm fresh;
       const int channel = read[10] - '0';
       if (outOfRange) {
         fresh.control.prescalers[channel] = I16(channel == 0 ? 256 : -1);

@@ -9,14 +9,14 @@
 namespace velmaris {
 namespace {
 
+using fakes::IdentificationArray;
+using fakes::ReportLines;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::IdentificationArray;
-using testing::ReportLines;
 
 constexpr uint32_t kRed = 0x0000FF;
 constexpr uint32_t kGreen = 0x008000;
-using testing::kHeadLines;
+using fakes::kHeadLines;
 constexpr int kTickLimit = 200;
 
 struct TickState {
@@ -26,7 +26,7 @@ struct TickState {
   int16_t scanPasses;
 };
 
-struct PortScan : testing::FormTest {
+struct PortScan : fakes::FormTest {
   std::vector<TickState> ticks;
 
   void Tick() {
@@ -110,7 +110,7 @@ TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
 TEST_F(PortScan, AdviceBlockFollowsTheWindowsLevel) {
   for (int16_t windowsLevel : {8, 10, 7, 6, 0}) {
     SCOPED_TRACE(windowsLevel);
-    testing::FakeForm fresh;
+    fakes::FakeForm fresh;
     fresh.level = windowsLevel;
     fresh.form.Form_Load();
     for (int tick = 0; tick < kTickLimit && fresh.view.timerEnabled; ++tick) {

@@ -9,7 +9,7 @@
 
 #include "app/frmQel.h"
 #include "app/win32/MainWindow.h"
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "link/UnavailableControl.h"
 #include "link/win32/ActiveXHost.h"
 #include "link/win32/ComSupport.h"

@@ -3,7 +3,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "link/win32/ComObject.h"
 #include "link/win32/ComSupport.h"
 #include "platform/win32/Utf16.h"
@@ -65,10 +65,7 @@ class HostSite final : public IOleClientSite,
 
   // IOleInPlaceSite
   HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override {
-    inPlaceActive_ = true;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** ui,
                                              LPRECT position, LPRECT clip,
@@ -90,10 +87,7 @@ class HostSite final : public IOleClientSite,
   }
   HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
-    inPlaceActive_ = false;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override {
@@ -126,7 +120,6 @@ class HostSite final : public IOleClientSite,
 
   HWND window_;
   RECT place_;
-  bool inPlaceActive_ = false;
 };
 
 // The control's saved settings as the window keeps them: its extent and one further value.

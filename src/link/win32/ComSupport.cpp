@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "platform/win32/Utf16.h"
 
 namespace velmaris {
