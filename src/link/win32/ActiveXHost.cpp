@@ -112,8 +112,6 @@ class HostSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
-  bool inPlaceActive() const { return inPlaceActive_; }
-
  private:
   friend class RefCounted<HostSite>;
   ~HostSite() = default;
