@@ -91,16 +91,14 @@ ExactDigits ExactDigitsOf(double number) {
   return {digits, exponent};
 }
 
-// Rounds the digits to `count` significant digits, half to even; a carry out of the first digit
-// raises the exponent. Trailing zeros are dropped.
+// Rounds the digits to `count` significant digits, a half away from zero as the platform's
+// writers do; a carry out of the first digit raises the exponent. Trailing zeros are dropped.
 void RoundTo(ExactDigits& number, size_t count) {
   std::string& digits = number.digits;
   if (digits.size() <= count) return;
-  const char next = digits[count];
-  const bool beyondHalf = next > '5' || (next == '5' && digits.size() > count + 1);
-  const bool halfToOdd = next == '5' && digits.size() == count + 1 && (digits[count - 1] - '0') % 2;
+  const bool up = digits[count] >= '5';
   digits.erase(count);
-  if (beyondHalf || halfToOdd) {
+  if (up) {
     size_t k = count;
     while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
     if (k == 0) {

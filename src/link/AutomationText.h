@@ -10,8 +10,8 @@ namespace velmaris {
 // do not follow the user's locale.
 
 // A real with at most `significantDigits` significant digits (15 for a Double, 7 for a Single),
-// rounded half to even on the exact binary value. Plain decimal notation when the first digit's
-// decimal exponent lies between -5 and significantDigits - 1 ("0.0001", "123456789012345");
+// rounded on the exact binary value, a half away from zero. Plain decimal notation when the first
+// digit's decimal exponent lies between -5 and significantDigits - 1 ("0.0001", "123456789012345");
 // otherwise the exponent form: mantissa, "E", sign, at least two exponent digits ("1E+15",
 // "1.5E-05"). Trailing zeros after the point are dropped; -0 is "0". NaN and the infinities
 // raise an overflow Failure.

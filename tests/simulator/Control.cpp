@@ -477,9 +477,8 @@ class Control final : public IDispatch,
       ZeroMemory(exception, sizeof *exception);
       exception->scode = E_FAIL;
       const std::wstring source = FromUtf8(scenario_.failSource);
-      const std::wstring text =
-          FromUtf8(scenario_.failCounting ? description + " #" + std::to_string(++failures_)
-                                          : description);
+      const std::wstring text = FromUtf8(
+          scenario_.failCounting ? description + " #" + std::to_string(++failures_) : description);
       if (scenario_.failDeferred) {
         g_deferredSource = source;
         g_deferredDescription = text;

@@ -70,12 +70,14 @@ bool ParseBoolean(const std::string& text, bool& value) {
 
 const std::map<std::string, VARTYPE>& TypeNames() {
   static const std::map<std::string, VARTYPE> names = {
-      {"EMPTY", VT_EMPTY},       {"NULL", VT_NULL},      {"BOOL", VT_BOOL},     {"I1", VT_I1},
-      {"UI1", VT_UI1},           {"I2", VT_I2},          {"UI2", VT_UI2},       {"I4", VT_I4},
-      {"UI4", VT_UI4},           {"INT", VT_INT},        {"UINT", VT_UINT},     {"I8", VT_I8},
-      {"UI8", VT_UI8},           {"R4", VT_R4},          {"R8", VT_R8},         {"CY", VT_CY},
-      {"DATE", VT_DATE},         {"BSTR", VT_BSTR},      {"NULLBSTR", VT_BSTR}, {"ERROR", VT_ERROR},
-      {"DISPATCH", VT_DISPATCH}, {"UNKNOWN", VT_UNKNOWN},   {"SELF", VT_VARIANT}};
+      {"EMPTY", VT_EMPTY},     {"NULL", VT_NULL},   {"BOOL", VT_BOOL},
+      {"I1", VT_I1},           {"UI1", VT_UI1},     {"I2", VT_I2},
+      {"UI2", VT_UI2},         {"I4", VT_I4},       {"UI4", VT_UI4},
+      {"INT", VT_INT},         {"UINT", VT_UINT},   {"I8", VT_I8},
+      {"UI8", VT_UI8},         {"R4", VT_R4},       {"R8", VT_R8},
+      {"CY", VT_CY},           {"DATE", VT_DATE},   {"BSTR", VT_BSTR},
+      {"NULLBSTR", VT_BSTR},   {"ERROR", VT_ERROR}, {"DISPATCH", VT_DISPATCH},
+      {"UNKNOWN", VT_UNKNOWN}, {"SELF", VT_VARIANT}};
   return names;
 }
 
@@ -93,8 +95,9 @@ bool ParseValue(const std::string& text, ValueSpec& spec) {
   if (spec.type == VT_BSTR && literal.size() >= 2 && literal.front() == '"') {
     const size_t close = literal.rfind('"');
     long long times = 1;
-    if (close == 0 || (close + 1 < literal.size() &&
-                       (literal[close + 1] != '*' || !ParseInteger(literal.substr(close + 2), times))))
+    if (close == 0 ||
+        (close + 1 < literal.size() &&
+         (literal[close + 1] != '*' || !ParseInteger(literal.substr(close + 2), times))))
       return false;
     const std::string once = literal.substr(1, close - 1);
     literal.clear();

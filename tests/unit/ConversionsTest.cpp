@@ -172,7 +172,8 @@ TEST(Conversions, OwnTextForm) {
       {Value::null(), ""},
       {Value::integer(-1, 64, false), "18446744073709551615"},
       {Value::integer(INT64_MIN, 64, true), "-9223372036854775808"},
-      // Doubles: at most 15 significant digits, rounded half to even on the exact value; the
+      // Doubles: at most 15 significant digits, rounded on the exact value, a half away from zero;
+      // the
       // exponent form below 1E-04 and from 1E+15 on.
       {Value::real(3.1), "3.1"},
       {Value::real(2.0), "2"},
@@ -186,7 +187,8 @@ TEST(Conversions, OwnTextForm) {
       {Value::real(123456789012345.0), "123456789012345"},
       {Value::real(1e15), "1E+15"},
       {Value::real(1234567890123456.0), "1.23456789012346E+15"},
-      {Value::real(1234567890123445.0), "1.23456789012344E+15"},
+      {Value::real(1234567890123445.0), "1.23456789012345E+15"},
+      {Value::real(-1234567890123445.0), "-1.23456789012345E+15"},
       {Value::real(999999999999999.5), "1E+15"},
       {Value::real(12345678.9), "12345678.9"},
       {Value::real(1e100), "1E+100"},
@@ -201,6 +203,7 @@ TEST(Conversions, OwnTextForm) {
       {Value::single(16777216.0f), "1.677722E+07"},
       {Value::single(-3.4028235e38f), "-3.402823E+38"},
       {Value::single(1e-5f), "1E-05"},
+      {Value::single(6532048.5f), "6532049"},
       // Currency and decimal keep every digit; dates are written the same in every locale.
       {Value::currency(125000), "12.5"},
       {Value::currency(-1), "-0.0001"},
