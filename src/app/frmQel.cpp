@@ -56,12 +56,12 @@ class EventInProgress {
 }  // namespace
 
 frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel)
-    : view(view), QelCtrlMain1(control), WindowsVersionLevel(std::move(windowsVersionLevel)) {}
+    : View(view), QelCtrlMain1(control), WindowsVersionLevel(std::move(windowsVersionLevel)) {}
 
 void frmQel::Form_Load() {
   ModelNames.FillModelCatalogue();
   try {
-    view.SetReportText(kReportTitle);
+    View.SetReportText(kReportTitle);
     AddInfoLine(kReportRule);
     AddInfoLine(VersionLine());
     AddInfoLine(kReportRule);
@@ -72,21 +72,21 @@ void frmQel::Form_Load() {
     QelCtrlMain1.SetLinkOpen(true);
     StartScanTimer();
   } catch (const Failure& failure) {
-    view.ShowInformation(ComponentText(failure.source()) + kInstallAdvice, kErrorTitle);
+    View.ShowInformation(ComponentText(failure.source()) + kInstallAdvice, kErrorTitle);
   } catch (const std::exception&) {
-    view.ShowInformation(std::string(kToolSource) + kInstallAdvice, kErrorTitle);
+    View.ShowInformation(std::string(kToolSource) + kInstallAdvice, kErrorTitle);
   }
 }
 
 void frmQel::AddInfoLine(const std::string& line) {
-  view.SetReportText(WithLineAppended(view.ReportText(), line));
+  View.SetReportText(WithLineAppended(View.ReportText(), line));
 }
 
-void frmQel::StartScanTimer() { view.EnableTimer(true); }
+void frmQel::StartScanTimer() { View.EnableTimer(true); }
 
-void frmQel::cmdCopy_Click() { view.PutOnClipboard(view.ReportText()); }
+void frmQel::cmdCopy_Click() { View.PutOnClipboard(View.ReportText()); }
 
-void frmQel::cmdExit_Click() { view.Unload(); }
+void frmQel::cmdExit_Click() { View.Unload(); }
 
 void frmQel::Timer1_Timer() {
   if (LinkIsOpen()) {
@@ -102,38 +102,38 @@ void frmQel::TryToOpenPort() {
   QelCtrlMain1.SetPortNumber(PortIndex);
   QelCtrlMain1.SetLinkOpen(true);
   if (LinkIsOpen()) return;
-  view.SetStatusText(ScanStatusText(PortIndex));
-  view.SetStatusColour(kScanColour);
+  View.SetStatusText(ScanStatusText(PortIndex));
+  View.SetStatusColour(kScanColour);
   AdvancePort();
   if (PortIndex <= kLastPort) return;
   Increment(ScanPasses);
   if (ScanPasses != kPassesToGiveUp) return;
   WriteNotDetectedAdvice();
-  view.EnableTimer(false);
+  View.EnableTimer(false);
 }
 
 void frmQel::LookForUnitOnOpenPort() {
-  if (view.StatusText() == kConnected) return;
+  if (View.StatusText() == kConnected) return;
   const Value identification = QelCtrlMain1.DeviceInfo();
   if (identification.isEmpty()) {
     QelCtrlMain1.SetLinkOpen(false);
     AdvancePort();
     return;
   }
-  view.SetStatusText(kConnected);
-  view.SetStatusColour(kConnectedColour);
+  View.SetStatusText(kConnected);
+  View.SetStatusColour(kConnectedColour);
   WriteIdentificationReport(identification);
 }
 
 // Past port 32767 no port is left to try: the scan stops, and the overflow is still raised so
 // that the user learns why.
 void frmQel::AdvancePort() {
-  if (PortIndex == std::numeric_limits<int16_t>::max()) view.EnableTimer(false);
+  if (PortIndex == std::numeric_limits<int16_t>::max()) View.EnableTimer(false);
   Increment(PortIndex);
 }
 
 void frmQel::WriteNotDetectedAdvice() {
-  view.SetStatusText(kNotDetected);
+  View.SetStatusText(kNotDetected);
   AddInfoLines(NotDetectedCauses());
   if (WindowsVersionLevel() > kCurrentSoftwareLevel) AddInfoLines(OldUsbUnitsNote());
   if (WindowsVersionLevel() <= kCurrentSoftwareLevel) AddInfoLines(DriverInstallNote());
@@ -150,12 +150,12 @@ void frmQel::WriteIdentificationReport(const Value& identification) {
   AddInfoLine(FirmwareLine(IdentificationElement(identification, kFirmwareRow)));
   AddInfoLine(PrescalerLine(0, ToByte(QelCtrlMain1.Prescaler(0))));
   AddInfoLine(PrescalerLine(1, ToByte(QelCtrlMain1.Prescaler(1))));
-  view.ShowButton(MaintenanceButton::Reset);
+  View.ShowButton(MaintenanceButton::Reset);
   AddInfoLines(SoftwareHeading());
   AddInfoLines(SoftwareAdvice(WindowsVersionLevel()));
   if (AccessoryBusCodes(modelCode)) {
     AddInfoLines(KoraNetSection());
-    view.ShowButton(MaintenanceButton::Detect);
+    View.ShowButton(MaintenanceButton::Detect);
   }
   AddInfoLines(HardwareSection(modelCode));
   if (NeedsInterfaceUpdate(modelCode, serialValue)) AddInfoLines(UpdateBlock());
@@ -170,8 +170,8 @@ void frmQel::cmdReset_Click() { RepairPrescalers(QelCtrlMain1); }
 void frmQel::cmdDetect_Click() { ResetBusAccessories(QelCtrlMain1); }
 
 void frmQel::RunEvent(Handler handler) {
-  if (handlingEvent) return;
-  const EventInProgress inProgress(handlingEvent);
+  if (HandlingEvent) return;
+  const EventInProgress inProgress(HandlingEvent);
   try {
     (this->*handler)();
   } catch (const Failure& failure) {
@@ -185,11 +185,11 @@ void frmQel::ShowFailure(Handler handler, const std::string& source,
                          const std::string& description) {
   std::pair<std::string, std::string> shown(ComponentText(source), ComponentText(description));
   if (handler == &frmQel::Timer1_Timer) {
-    if (tickFailuresShown.size() == kTickFailureBoxes || Contains(tickFailuresShown, shown)) return;
-    tickFailuresShown.push_back(shown);
+    if (TickFailuresShown.size() == kTickFailureBoxes || Contains(TickFailuresShown, shown)) return;
+    TickFailuresShown.push_back(shown);
   }
   try {
-    view.ShowInformation(FailureMessage(shown.first, shown.second), kWindowCaption);
+    View.ShowInformation(FailureMessage(shown.first, shown.second), kWindowCaption);
   } catch (const std::exception&) {
     // The message box itself failed: there is no other way left to tell the user.
   }

@@ -57,15 +57,17 @@ class frmQel {
   void AddInfoLines(const std::vector<std::string>& lines);
   void ShowFailure(Handler handler, const std::string& source, const std::string& description);
 
-  FormView& view;
+  // The window's own members, all named in its style: its controls and variables (QelCtrlMain1,
+  // ModelNames, PortIndex) and the shell's additions alike.
+  FormView& View;
   AcquisitionControl& QelCtrlMain1;
   VersionLevelQuery WindowsVersionLevel;
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;
-  bool handlingEvent = false;
+  bool HandlingEvent = false;
   // The tick failures shown so far, as shown: at most kTickFailureBoxes pairs of bounded texts.
-  std::vector<std::pair<std::string, std::string>> tickFailuresShown;
+  std::vector<std::pair<std::string, std::string>> TickFailuresShown;
 };
 
 }  // namespace velmaris
