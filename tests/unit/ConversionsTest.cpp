@@ -248,6 +248,8 @@ TEST(Conversions, HexTextUsesTheElementsOwnWidth) {
       {Value::integer(-1, 8, true), "FF"},
       {Value::integer(200, 8, false), "C8"},
       {Value::integer(65535, 16, false), "FFFF"},
+      {Value::integer(0x80000000, 32, false), "80000000"},
+      {Value::integer(0xFFFFFFFF, 32, false), "FFFFFFFF"},
       {Value::integer(-1, 64, true), "FFFFFFFF"},
       {Value::real(-1.0), "FFFFFFFF"},
       {Value::real(300.5), "12C"},

@@ -34,6 +34,37 @@ TEST_F(FailurePolicy, ShowsOneMessageWithDescriptionAndSourceAndGoesOn) {
   EXPECT_EQ(view.status, "ESCANEANDO PUERTO USB");
 }
 
+// Anything else thrown in an event is shown as a failure of the tool itself.
+TEST_F(FailurePolicy, AnExceptionOfAnotherKindIsShownAsTheToolsOwn) {
+  control.runningOutOfMemory.insert("LinkOpen");
+  Tick();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text, "Se produjo un error: std::bad_alloc\r\nOrigen: VelmarisDiag");
+
+  fakes::FakeForm starting;
+  starting.control.runningOutOfMemory.insert("LinkParameter=");
+  starting.form.Form_Load();
+  ASSERT_EQ(starting.view.messages.size(), 1u);
+  EXPECT_EQ(starting.view.messages[0].text,
+            "VelmarisDiag - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o "
+            "superior");
+  EXPECT_EQ(starting.view.messages[0].title, "Error");
+  EXPECT_FALSE(starting.view.timerEnabled);
+}
+
+// What the user reads when the unit's identification lacks an element.
+TEST_F(FailurePolicy, AMissingIdentificationElementIsNamedInTheMessage) {
+  control.defaultPort = 1;
+  control.openablePorts = {1};
+  control.deviceInfo[1] = fakes::IdentificationArray(fakes::I16(21), fakes::I16(1), Value(), 3);
+  form.Form_Load();
+  Tick();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text,
+            "Se produjo un error: Subíndice fuera del intervalo: la identificación no tiene el "
+            "elemento (3, 1)\r\nOrigen: VelmarisDiag");
+}
+
 TEST_F(FailurePolicy, ATickFailingTheSameWayIsShownOnce) {
   control.failing.emplace("LinkOpen", Failure("QelCtrlInertial", "fallo A"));
   for (int k = 0; k < 5; ++k) Tick();

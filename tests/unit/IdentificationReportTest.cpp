@@ -171,6 +171,39 @@ TEST_F(IdentificationReport, FirmwareLineIsTheLabelJoinedToTheElement) {
   }
 }
 
+// Column 1 and rows 0, 1 and 3 are absolute indices, whatever each dimension's lower bound and
+// however many columns the array has.
+TEST_F(IdentificationReport, ReadsColumnOneWhateverTheBoundsAndTheWidth) {
+  struct Shape {
+    ValueArray::Bound rows, columns;
+  };
+  for (const Shape& shape :
+       {Shape{{0, 4}, {1, 1}}, Shape{{-2, 6}, {0, 4}}, Shape{{0, 5}, {-1, 3}}}) {
+    ValueArray array;
+    array.bounds = {shape.rows, shape.columns};
+    for (uint32_t column = 0; column < shape.columns.count; ++column) {
+      for (uint32_t row = 0; row < shape.rows.count; ++row) {
+        const int32_t i = shape.rows.lower + static_cast<int32_t>(row);
+        const int32_t j = shape.columns.lower + static_cast<int32_t>(column);
+        // Every element names its own place; only column 1 holds the unit's values.
+        array.elements.push_back(j != 1   ? Value::text("x")
+                                 : i == 0 ? I16(20)
+                                 : i == 1 ? Value::text("7.5")
+                                 : i == 3 ? I32(4660)
+                                          : Value::text("y"));
+      }
+    }
+    fakes::FakeForm fresh;
+    fresh.form.Form_Load();
+    fresh.form.WriteIdentificationReport(Value::array(array));
+    const std::vector<std::string> lines = ReportLines(fresh.view.report);
+    EXPECT_THAT(
+        std::vector<std::string>(lines.begin() + kHeadLines, lines.begin() + kHeadLines + 4),
+        ElementsAre("Código de Modelo: 20", "Nombre del Modelo: Nexo 2013/14 con Sensor",
+                    "Número de Serie: 1234", "Versión de Firmware: 7.5"));
+  }
+}
+
 TEST_F(IdentificationReport, LaterReportsAppendAndKeepTheDetectButton) {
   Report(I16(22), I16(1), I16(1));
   const size_t afterFirst = Written().size();
