@@ -1,15 +1,19 @@
 #include "app/frmQel.h"
 
+#include <algorithm>
 #include <exception>
 #include <limits>
 
 #include "app/ProgramVersion.h"
 #include "app/ReportText.h"
+#include "app/WindowCaption.h"
 #include "commands/Maintenance.h"
+#include "common/ComponentText.h"
+#include "common/Failure.h"
 #include "link/Conversions.h"
-#include "link/Failure.h"
 #include "link/NotDetectedAdvice.h"
 #include "link/PortScan.h"
+#include "platform/OSVersion.h"
 #include "platform/WindowsDevicesSection.h"
 #include "report/IdentificationReport.h"
 
@@ -23,8 +27,6 @@ const char* const kInstallAdvice =
     " - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o superior";
 const char* const kErrorTitle = "Error";
 constexpr int32_t kLinkParameter = 10;
-constexpr int16_t kWindowsLevelThreshold = 7;
-const char* const kWindowCaption = "Diagnóstico de Compatibilidad de Velmaris";
 
 std::string VersionLine() {
   return "Herramienta de Diagnóstico Version: " + std::to_string(VELMARIS_VERSION_MAJOR) + "." +
@@ -33,6 +35,11 @@ std::string VersionLine() {
 
 std::string FailureMessage(const std::string& source, const std::string& description) {
   return "Se produjo un error: " + description + "\r\nOrigen: " + source;
+}
+
+bool Contains(const std::vector<std::pair<std::string, std::string>>& shown,
+              const std::pair<std::string, std::string>& failure) {
+  return std::find(shown.begin(), shown.end(), failure) != shown.end();
 }
 
 // Marks an event as being handled for as long as it lives.
@@ -52,7 +59,7 @@ class EventInProgress {
 
 frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
                WindowsDevicesQuery windowsDevices)
-    : view(view),
+    : View(view),
       QelCtrlMain1(control),
       WindowsVersionLevel(std::move(windowsVersionLevel)),
       SurveyWindowsDevices(std::move(windowsDevices)) {}
@@ -60,7 +67,7 @@ frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery wi
 void frmQel::Form_Load() {
   ModelNames.FillModelCatalogue();
   try {
-    view.SetReportText(kReportTitle);
+    View.SetReportText(kReportTitle);
     AddInfoLine(kReportRule);
     AddInfoLine(VersionLine());
     AddInfoLine(kReportRule);
@@ -71,21 +78,21 @@ void frmQel::Form_Load() {
     QelCtrlMain1.SetLinkOpen(true);
     StartScanTimer();
   } catch (const Failure& failure) {
-    view.ShowInformation(failure.source() + kInstallAdvice, kErrorTitle);
+    View.ShowInformation(ComponentText(failure.source()) + kInstallAdvice, kErrorTitle);
   } catch (const std::exception&) {
-    view.ShowInformation(std::string(kToolSource) + kInstallAdvice, kErrorTitle);
+    View.ShowInformation(std::string(kToolSource) + kInstallAdvice, kErrorTitle);
   }
 }
 
 void frmQel::AddInfoLine(const std::string& line) {
-  view.SetReportText(WithLineAppended(view.ReportText(), line));
+  View.SetReportText(WithLineAppended(View.ReportText(), line));
 }
 
-void frmQel::StartScanTimer() { view.EnableTimer(true); }
+void frmQel::StartScanTimer() { View.EnableTimer(true); }
 
-void frmQel::cmdCopy_Click() { view.PutOnClipboard(view.ReportText()); }
+void frmQel::cmdCopy_Click() { View.PutOnClipboard(View.ReportText()); }
 
-void frmQel::cmdExit_Click() { view.Unload(); }
+void frmQel::cmdExit_Click() { View.Unload(); }
 
 void frmQel::Timer1_Timer() {
   if (LinkIsOpen()) {
@@ -101,41 +108,41 @@ void frmQel::TryToOpenPort() {
   QelCtrlMain1.SetPortNumber(PortIndex);
   QelCtrlMain1.SetLinkOpen(true);
   if (LinkIsOpen()) return;
-  view.SetStatusText(ScanStatusText(PortIndex));
-  view.SetStatusColour(kScanColour);
+  View.SetStatusText(ScanStatusText(PortIndex));
+  View.SetStatusColour(kScanColour);
   AdvancePort();
   if (PortIndex <= kLastPort) return;
   Increment(ScanPasses);
   if (ScanPasses != kPassesToGiveUp) return;
   WriteNotDetectedAdvice();
-  view.EnableTimer(false);
+  View.EnableTimer(false);
 }
 
 void frmQel::LookForUnitOnOpenPort() {
-  if (view.StatusText() == kConnected) return;
+  if (View.StatusText() == kConnected) return;
   const Value identification = QelCtrlMain1.DeviceInfo();
   if (identification.isEmpty()) {
     QelCtrlMain1.SetLinkOpen(false);
     AdvancePort();
     return;
   }
-  view.SetStatusText(kConnected);
-  view.SetStatusColour(kConnectedColour);
+  View.SetStatusText(kConnected);
+  View.SetStatusColour(kConnectedColour);
   WriteIdentificationReport(identification);
 }
 
 // Past port 32767 no port is left to try: the scan stops, and the overflow is still raised so
 // that the user learns why.
 void frmQel::AdvancePort() {
-  if (PortIndex == std::numeric_limits<int16_t>::max()) view.EnableTimer(false);
+  if (PortIndex == std::numeric_limits<int16_t>::max()) View.EnableTimer(false);
   Increment(PortIndex);
 }
 
 void frmQel::WriteNotDetectedAdvice() {
-  view.SetStatusText(kNotDetected);
+  View.SetStatusText(kNotDetected);
   AddInfoLines(NotDetectedCauses());
-  if (WindowsVersionLevel() > kWindowsLevelThreshold) AddInfoLines(OldUsbUnitsNote());
-  if (WindowsVersionLevel() <= kWindowsLevelThreshold) AddInfoLines(DriverInstallNote());
+  if (WindowsVersionLevel() > kCurrentSoftwareLevel) AddInfoLines(OldUsbUnitsNote());
+  if (WindowsVersionLevel() <= kCurrentSoftwareLevel) AddInfoLines(DriverInstallNote());
   AddInfoLines(WindowsDevicesSection(AskWindowsDevices(SurveyWindowsDevices), PortIndex));
 }
 
@@ -150,12 +157,12 @@ void frmQel::WriteIdentificationReport(const Value& identification) {
   AddInfoLine(FirmwareLine(IdentificationElement(identification, kFirmwareRow)));
   AddInfoLine(PrescalerLine(0, ToByte(QelCtrlMain1.Prescaler(0))));
   AddInfoLine(PrescalerLine(1, ToByte(QelCtrlMain1.Prescaler(1))));
-  view.ShowButton(MaintenanceButton::Reset);
+  View.ShowButton(MaintenanceButton::Reset);
   AddInfoLines(SoftwareHeading());
   AddInfoLines(SoftwareAdvice(WindowsVersionLevel()));
   if (AccessoryBusCodes(modelCode)) {
     AddInfoLines(KoraNetSection());
-    view.ShowButton(MaintenanceButton::Detect);
+    View.ShowButton(MaintenanceButton::Detect);
   }
   AddInfoLines(HardwareSection(modelCode));
   if (NeedsInterfaceUpdate(modelCode, serialValue)) AddInfoLines(UpdateBlock());
@@ -170,8 +177,8 @@ void frmQel::cmdReset_Click() { RepairPrescalers(QelCtrlMain1); }
 void frmQel::cmdDetect_Click() { ResetBusAccessories(QelCtrlMain1); }
 
 void frmQel::RunEvent(Handler handler) {
-  if (handlingEvent && handler != &frmQel::cmdExit_Click) return;
-  const EventInProgress inProgress(handlingEvent);
+  if (HandlingEvent && handler != &frmQel::cmdExit_Click) return;
+  const EventInProgress inProgress(HandlingEvent);
   try {
     (this->*handler)();
   } catch (const Failure& failure) {
@@ -183,10 +190,13 @@ void frmQel::RunEvent(Handler handler) {
 
 void frmQel::ShowFailure(Handler handler, const std::string& source,
                          const std::string& description) {
-  const bool isTick = handler == &frmQel::Timer1_Timer;
-  if (isTick && !tickFailuresShown.emplace(source, description).second) return;
+  std::pair<std::string, std::string> shown(ComponentText(source), ComponentText(description));
+  if (handler == &frmQel::Timer1_Timer) {
+    if (TickFailuresShown.size() == kTickFailureBoxes || Contains(TickFailuresShown, shown)) return;
+    TickFailuresShown.push_back(shown);
+  }
   try {
-    view.ShowInformation(FailureMessage(source, description), kWindowCaption);
+    View.ShowInformation(FailureMessage(shown.first, shown.second), kWindowCaption);
   } catch (const std::exception&) {
     // The message box itself failed: there is no other way left to tell the user.
   }

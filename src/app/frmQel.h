@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +20,7 @@ class frmQel {
  public:
   using VersionLevelQuery = std::function<int16_t()>;
   using Handler = void (frmQel::*)();
+  static constexpr size_t kTickFailureBoxes = 3;
 
   frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
          WindowsDevicesQuery windowsDevices);
@@ -35,10 +35,12 @@ class frmQel {
   // The shell's entry for every event: runs the handler and shows its failure, if any, in one
   // message box; never throws. An event arriving while another is still being handled (a tick
   // during the message box, which runs its own message loop) is skipped, except the exit click:
-  // the window holds the unload until the running event ends. A tick failure with the
-  // same source and description as one already shown is not shown again: a component failing
-  // the same way every second would otherwise raise a box every second. The program goes on; the
-  // timer keeps running unless the handler switched it off.
+  // the window holds the unload until the running event ends. Tick failures raise at most
+  // kTickFailureBoxes boxes in the window's life, and none for a failure with the same source
+  // and description as one already shown: a component failing every second, the same way or
+  // with a new text each time, would otherwise raise a box every second. The component's texts
+  // are shown through ComponentText. The program goes on; the timer keeps running unless the
+  // handler switched it off.
   void RunEvent(Handler handler);
 
   void AddInfoLine(const std::string& line);
@@ -58,15 +60,18 @@ class frmQel {
   void AddInfoLines(const std::vector<std::string>& lines);
   void ShowFailure(Handler handler, const std::string& source, const std::string& description);
 
-  FormView& view;
+  // The window's own members, all named in its style: its controls and variables (QelCtrlMain1,
+  // ModelNames, PortIndex) and the shell's additions alike.
+  FormView& View;
   AcquisitionControl& QelCtrlMain1;
   VersionLevelQuery WindowsVersionLevel;
   WindowsDevicesQuery SurveyWindowsDevices;
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;
-  bool handlingEvent = false;
-  std::set<std::pair<std::string, std::string>> tickFailuresShown;
+  bool HandlingEvent = false;
+  // The tick failures shown so far, as shown: at most kTickFailureBoxes pairs of bounded texts.
+  std::vector<std::pair<std::string, std::string>> TickFailuresShown;
 };
 
 }  // namespace velmaris

@@ -6,7 +6,8 @@
 #include <cmath>
 #include <limits>
 
-#include "link/Failure.h"
+#include "common/Failure.h"
+#include "link/AutomationText.h"
 #include "link/NumberText.h"
 
 namespace velmaris {
@@ -78,14 +79,23 @@ bool EqualsIgnoringCase(const std::string& text, const char* word) {
                     });
 }
 
-// The shortest text that reads back as the same number of the value's own precision.
-template <typename Real>
-std::string RealText(Real number) {
-  if (!std::isfinite(number)) Overflow();
-  if (number == 0) number = 0;  // no "-0"
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-  return std::string(buffer, result.ptr);
+// Significant digits of a Double and of a Single in their text form.
+constexpr int kDoubleDigits = 15;
+constexpr int kSingleDigits = 7;
+
+std::string RealTextForm(const Value& value) {
+  switch (value.realForm()) {
+    case Value::RealForm::Single:
+      return RealText(value.asReal(), kSingleDigits);
+    case Value::RealForm::Currency:
+      return CurrencyText(value.currencyAmount());
+    case Value::RealForm::Date:
+      return DateText(value.asReal());
+    case Value::RealForm::Decimal:
+      return value.asText();
+    default:
+      return RealText(value.asReal(), kDoubleDigits);
+  }
 }
 
 std::string UpperHex(uint64_t number) {
@@ -126,6 +136,7 @@ bool ToBoolean(const Value& value) {
 }
 
 int32_t NumericValueOfText(const Value& value) {
+  if (value.kind() == Kind::Null) TypeMismatch();
   return static_cast<int32_t>(RoundedInRange(LeadingNumberOfText(OwnTextForm(value)),
                                              std::numeric_limits<int32_t>::min(),
                                              std::numeric_limits<int32_t>::max()));
@@ -134,6 +145,7 @@ int32_t NumericValueOfText(const Value& value) {
 std::string OwnTextForm(const Value& value) {
   switch (value.kind()) {
     case Kind::Empty:
+    case Kind::Null:
       return "";
     case Kind::Boolean:
       return value.asBoolean() ? "True" : "False";
@@ -141,8 +153,7 @@ std::string OwnTextForm(const Value& value) {
       return IsBeyondInt64(value) ? std::to_string(static_cast<uint64_t>(value.asInteger()))
                                   : DecimalText(value.asInteger());
     case Kind::Real:
-      return value.realIsSingle() ? RealText(static_cast<float>(value.asReal()))
-                                  : RealText(value.asReal());
+      return RealTextForm(value);
     case Kind::Text:
       return value.asText();
     default:

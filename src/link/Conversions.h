@@ -3,13 +3,10 @@
 #include <cstdint>
 #include <string>
 
+#include "common/Failure.h"
 #include "link/Value.h"
 
 namespace velmaris {
-
-// Descriptions of the conversion failures, as the platform words them in Spanish.
-inline constexpr const char* kOverflow = "Desbordamiento";
-inline constexpr const char* kTypeMismatch = "No coinciden los tipos";
 
 // Conversions of the values the component hands over, as the platform makes them. A number is
 // rounded to the nearest whole number, a half to the even neighbour; a text is first read as a
@@ -25,12 +22,14 @@ uint8_t ToByte(const Value& value);
 bool ToBoolean(const Value& value);
 
 // The value's own text form read as a number from its start (blanks skipped; no number gives
-// 0), rounded to a 32-bit integer.
+// 0), rounded to a 32-bit integer. Null fails with kTypeMismatch.
 int32_t NumericValueOfText(const Value& value);
 
-// The value's own text form: a text unchanged, an integer in decimal, a real in the shortest
-// decimal form that reads back as the same number with '.' as the point ("3.1", "2"), a
-// Boolean "True" or "False", Empty as "".
+// The value's own text form, as OLE Automation gives it when it joins the value to a text, kept
+// free of the user's locale (AutomationText.h): a text unchanged; Empty and Null as ""; an
+// integer of any width in decimal; a Double with at most 15 significant digits, a Single with at
+// most 7; a currency amount and a decimal with every digit; a date as "YYYY-MM-DD[ HH:MM:SS]";
+// a Boolean "True" or "False". An array or an unsupported type fails with kTypeMismatch.
 std::string OwnTextForm(const Value& value);
 
 // Decimal digits, with a minus sign when negative.

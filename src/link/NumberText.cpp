@@ -1,7 +1,6 @@
 #include "link/NumberText.h"
 
-#include <charconv>
-#include <limits>
+#include <cstdlib>
 #include <string>
 
 namespace velmaris {
@@ -12,8 +11,9 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads one number from the start of a text. The digits, point, sign and exponent are gathered
-// into a plain form that std::from_chars takes; the decimal exponent of the leading digit is
-// tracked so that a number from_chars refuses as out of range is known to be huge or tiny.
+// into a plain form that std::strtod reads correctly rounded: the program never changes the C
+// library's locale, so its point is always '.'. (std::from_chars would do the same, but its
+// tables would make the program a fifth larger.)
 class Scanner {
  public:
   Scanner(std::string_view text, bool blanksInside) : text_(text), blanksInside_(blanksInside) {}
@@ -25,11 +25,11 @@ class Scanner {
       if (Peek() == '-') plain_ += '-';
       Advance();
     }
-    bool anyDigit = ReadDigits(/*fraction=*/false);
+    bool anyDigit = ReadDigits();
     if (Peek() == '.') {
       plain_ += '.';
       Advance();
-      anyDigit = ReadDigits(/*fraction=*/true) || anyDigit;
+      anyDigit = ReadDigits() || anyDigit;
     }
     if (!anyDigit) return std::nullopt;
     ReadExponent();
@@ -52,13 +52,9 @@ class Scanner {
     while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
   }
 
-  bool ReadDigits(bool fraction) {
+  bool ReadDigits() {
     bool any = false;
     while (IsDigit(Peek())) {
-      const bool significant = Peek() != '0' || significantDigits_ > 0;
-      if (significant) ++significantDigits_;
-      if (!fraction && significant) ++leadExponent_;
-      if (fraction && !significant) --leadExponent_;
       plain_ += Peek();
       Advance();
       any = true;
@@ -72,18 +68,12 @@ class Scanner {
     const size_t start = pos_;
     std::string part = "e";
     Advance();
-    int sign = 1;
     if (Peek() == '+' || Peek() == '-') {
-      if (Peek() == '-') {
-        part += '-';
-        sign = -1;
-      }
+      if (Peek() == '-') part += '-';
       Advance();
     }
-    long long exponent = 0;
     bool any = false;
     while (IsDigit(Peek())) {
-      if (exponent < kExponentCap) exponent = exponent * 10 + (Peek() - '0');
       part += Peek();
       Advance();
       any = true;
@@ -93,29 +83,16 @@ class Scanner {
       return;
     }
     plain_ += part;
-    exponent_ = sign * exponent;
   }
 
-  double ToDouble() const {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(plain_.data(), plain_.data() + plain_.size(), value);
-    (void)end;
-    if (error != std::errc::result_out_of_range) return value;
-    const bool negative = !plain_.empty() && plain_[0] == '-';
-    const double magnitude =
-        leadExponent_ + exponent_ > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    return negative ? -magnitude : magnitude;
-  }
-
-  static constexpr long long kExponentCap = 1'000'000'000;
+  // A magnitude beyond the double range gives an infinity, one below it zero (or the nearest
+  // denormal), as the plain form's own value rounds.
+  double ToDouble() const { return std::strtod(plain_.c_str(), nullptr); }
 
   std::string_view text_;
   bool blanksInside_;
   size_t pos_ = 0;
   std::string plain_;
-  int significantDigits_ = 0;
-  long long leadExponent_ = 0;
-  long long exponent_ = 0;
 };
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <limits>
 
+#include "common/Failure.h"
 #include "link/Conversions.h"
-#include "link/Failure.h"
 
 namespace velmaris {
 

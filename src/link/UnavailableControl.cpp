@@ -1,6 +1,6 @@
 #include "link/UnavailableControl.h"
 
-#include "link/Failure.h"
+#include "common/Failure.h"
 
 namespace velmaris {
 

@@ -1,5 +1,9 @@
 #include "link/Value.h"
 
+#include <cmath>
+
+#include "link/AutomationText.h"
+
 namespace velmaris {
 
 const Value* ValueArray::element(int32_t i, int32_t j) const {
@@ -42,7 +46,30 @@ Value Value::real(double value) {
 
 Value Value::single(float value) {
   Value v = real(value);
-  v.single_ = true;
+  v.realForm_ = RealForm::Single;
+  return v;
+}
+
+Value Value::currency(int64_t tenThousandths) {
+  Value v = real(static_cast<double>(tenThousandths) / 10000.0);
+  v.realForm_ = RealForm::Currency;
+  v.integer_ = tenThousandths;
+  return v;
+}
+
+Value Value::date(double days) {
+  Value v = real(days);
+  v.realForm_ = RealForm::Date;
+  return v;
+}
+
+Value Value::decimal(bool negative, uint8_t scale, uint32_t high, uint64_t low) {
+  const double magnitude =
+      (static_cast<double>(high) * 18446744073709551616.0 + static_cast<double>(low)) /
+      std::pow(10.0, scale);
+  Value v = real(negative ? -magnitude : magnitude);
+  v.realForm_ = RealForm::Decimal;
+  v.text_ = ScaledDecimalText(negative, scale, high, low);
   return v;
 }
 

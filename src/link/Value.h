@@ -28,6 +28,8 @@ struct ValueArray {
 class Value {
  public:
   enum class Kind { Empty, Null, Boolean, Integer, Real, Text, Array, Unsupported };
+  // What a Real was before it became a double; it decides the real's text form.
+  enum class RealForm { Double, Single, Currency, Date, Decimal };
 
   Value() = default;  // Empty
   static Value null();
@@ -38,6 +40,13 @@ class Value {
   // A single-precision number keeps its width, so that its text is its own ("3.1"), not that of
   // the double it widens to ("3.0999999046325684").
   static Value single(float value);
+  // A currency amount in ten-thousandths; its text keeps every digit.
+  static Value currency(int64_t tenThousandths);
+  // An Automation date: days since 1899-12-30, the fraction the time of day.
+  static Value date(double days);
+  // A 96-bit decimal, magnitude high:low with `scale` decimals (0 to 28); its text keeps every
+  // digit, its number is the nearest double.
+  static Value decimal(bool negative, uint8_t scale, uint32_t high, uint64_t low);
   static Value text(std::string utf8);
   static Value array(ValueArray array);
   // A value of a type the tool cannot read (an object, a record ...), named for messages.
@@ -51,8 +60,10 @@ class Value {
   unsigned integerBits() const { return bits_; }
   bool integerSigned() const { return signed_; }
   double asReal() const { return real_; }
-  bool realIsSingle() const { return single_; }
-  // Text of a Text value; type name of an Unsupported one.
+  RealForm realForm() const { return realForm_; }
+  // The amount of a Currency real, in ten-thousandths.
+  int64_t currencyAmount() const { return integer_; }
+  // Text of a Text value, exact text of a Decimal real, type name of an Unsupported one.
   const std::string& asText() const { return text_; }
   const ValueArray& asArray() const { return *array_; }
 
@@ -63,7 +74,7 @@ class Value {
   unsigned bits_ = 0;
   bool signed_ = true;
   double real_ = 0.0;
-  bool single_ = false;
+  RealForm realForm_ = RealForm::Double;
   std::string text_;
   std::shared_ptr<const ValueArray> array_;
 };

@@ -2,8 +2,7 @@
 
 #include <limits>
 
-#include "link/Conversions.h"
-#include "link/Failure.h"
+#include "common/Failure.h"
 
 namespace velmaris {
 

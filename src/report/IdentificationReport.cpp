@@ -1,7 +1,9 @@
 #include "report/IdentificationReport.h"
 
+#include "common/ComponentText.h"
+#include "common/Failure.h"
 #include "link/Conversions.h"
-#include "link/Failure.h"
+#include "platform/OSVersion.h"
 #include "report/ModelCatalogue.h"
 
 namespace velmaris {
@@ -9,7 +11,6 @@ namespace velmaris {
 namespace {
 
 constexpr int32_t kIdentificationColumn = 1;
-constexpr int16_t kMinimumWindowsLevel = 7;
 
 const char* const kSoftwareRule = "===========================";
 const char* const kHardwareRule = "================================";
@@ -37,7 +38,7 @@ std::string SerialNumberLine(const Value& serialElement) {
 }
 
 std::string FirmwareLine(const Value& firmwareElement) {
-  return "Versión de Firmware: " + OwnTextForm(firmwareElement);
+  return "Versión de Firmware: " + ComponentText(OwnTextForm(firmwareElement));
 }
 
 std::string PrescalerLine(int32_t channel, uint8_t prescaler) {
@@ -49,7 +50,7 @@ std::vector<std::string> SoftwareHeading() {
 }
 
 std::vector<std::string> SoftwareAdvice(int16_t windowsLevel) {
-  if (windowsLevel >= kMinimumWindowsLevel) {
+  if (windowsLevel >= kCurrentSoftwareLevel) {
     return {"Esta versión de Windows es compatible con las ",
             "últimas versiones del software Velmaris (año 2022 en adelante) "};
   }

@@ -1,6 +1,6 @@
 #include "report/ModelCatalogue.h"
 
-#include "link/Failure.h"
+#include "common/Failure.h"
 
 namespace velmaris {
 

@@ -13,14 +13,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "common/Failure.h"
 #include "link/Conversions.h"
-#include "link/Failure.h"
 
 namespace velmaris {
 namespace {
@@ -347,6 +348,65 @@ TEST(ConversionDifferential, ClassesTheCoreRefusesOnPurpose) {
   EXPECT_NE(PlatformFromText(i4, "2.5", kSpanish), (Outcome{2, ""}));
   EXPECT_EQ(Core(i4, Value::text("2,5")).failure, kTypeMismatch);
   EXPECT_EQ(Core(i4, Value::text("2.5")), (Outcome{2, ""}));
+}
+
+// The firmware element's text form against the platform's own writers of reals, with the
+// invariant locale so that '.' is the point on both sides.
+std::string PlatformRealText(double number, bool single) {
+  BSTR text = nullptr;
+  const HRESULT hr = single ? VarBstrFromR4(static_cast<float>(number), LOCALE_INVARIANT, 0, &text)
+                            : VarBstrFromR8(number, LOCALE_INVARIANT, 0, &text);
+  if (FAILED(hr)) return "HRESULT " + std::to_string(static_cast<unsigned long>(hr));
+  const std::string narrow(text, text + SysStringLen(text));  // digits, '.', 'E', signs: ASCII
+  SysFreeString(text);
+  return narrow;
+}
+
+// Reals around every place where the notation or the rounding changes, ties at the last digit,
+// and random bit patterns over the whole range.
+std::vector<double> RealsToWrite(std::mt19937_64& random) {
+  std::vector<double> reals = GeneratedReals(random);
+  for (int exponent = -30; exponent <= 30; ++exponent) {
+    const double power = std::pow(10.0, exponent);
+    for (double x : {power, power * 9.999999999999995, power * 1.5, power * 0.9999999999999999})
+      reals.insert(reals.end(), {x, -x, std::nextafter(x, 0.0), std::nextafter(x, INFINITY)});
+  }
+  for (double tie : {1234567890123445.0, 1234567890123455.0, 999999999999999.5, 0.1 + 0.2,
+                     1.0 / 3.0, 5e-324, std::numeric_limits<double>::max(), 1e308, 2e-308})
+    reals.insert(reals.end(), {tie, -tie});
+  for (int i = 0; i < 3000; ++i) {
+    const uint64_t bits = random();
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    if (std::isfinite(x)) reals.push_back(x);
+  }
+  return reals;
+}
+
+TEST(ConversionDifferential, RealTextsAgreeWithThePlatformsWriters) {
+  std::mt19937_64 random = Random();
+  const std::vector<double> reals = RealsToWrite(random);
+  int compared = 0;
+  std::vector<std::string> differences;
+  for (double number : reals) {
+    if (!std::isfinite(number)) continue;
+    for (bool single : {false, true}) {
+      const float narrowed = static_cast<float>(number);
+      if (single && !std::isfinite(narrowed)) continue;
+      const Value value = single ? Value::single(narrowed) : Value::real(number);
+      const std::string core = OwnTextForm(value);
+      const std::string platform = PlatformRealText(number, single);
+      ++compared;
+      if (core != platform && differences.size() < 25)
+        differences.push_back((single ? "R4 " : "R8 ") + RealText(number) + ": core " + core +
+                              ", platform " + platform);
+    }
+  }
+  std::printf("real texts: %d compared, %zu differences\n", compared, differences.size());
+  std::string report;
+  for (const std::string& line : differences) report += line + "\n";
+  EXPECT_GE(compared, 8000);
+  EXPECT_TRUE(differences.empty()) << report;
 }
 
 }  // namespace

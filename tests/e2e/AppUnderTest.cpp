@@ -236,6 +236,15 @@ HWND AppUnderTest::WaitForMessageBox(DWORD timeoutMs) {
   return box;
 }
 
+AppUnderTest::Message AppUnderTest::AnswerMessage(DWORD timeoutMs) {
+  HWND box = WaitForMessageBox(timeoutMs);
+  if (box == nullptr) return {};
+  Message message{Text(box), Text(GetDlgItem(box, 0xFFFF))};
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  WaitUntil([&] { return MessageBoxOf() == nullptr; }, 5000);
+  return message;
+}
+
 bool AppUnderTest::WaitForExit(DWORD timeoutMs) {
   return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }

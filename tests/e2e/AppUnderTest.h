@@ -31,6 +31,13 @@ class AppUnderTest {
   // A message box of the program; nullptr after the timeout.
   HWND WaitForMessageBox(DWORD timeoutMs = 20000);
   HWND MessageBoxOf() const;
+  // Waits for a message box, answers it with OK as a user would, and returns its title and
+  // text; an empty title and text when none came.
+  struct Message {
+    std::wstring title;
+    std::wstring text;
+  };
+  Message AnswerMessage(DWORD timeoutMs = 15000);
   bool WaitForExit(DWORD timeoutMs = 10000);
   bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 

@@ -20,13 +20,9 @@ size_t Count(const std::vector<std::string>& log, const std::string& prefix) {
 }
 
 std::wstring AnswerMessage(AppUnderTest& app) {
-  HWND box = app.WaitForMessageBox(15000);
-  if (box == nullptr) return L"(no message)";
-  EXPECT_EQ(Text(box), kCaption);
-  const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
-  app.WaitUntil([&] { return app.MessageBoxOf() == nullptr; }, 5000);
-  return text;
+  const AppUnderTest::Message message = app.AnswerMessage();
+  EXPECT_EQ(message.title, kCaption);
+  return message.text;
 }
 
 TEST(Failures, AComponentFailingEveryTickIsReportedOnceAndTheToolGoesOn) {
@@ -49,6 +45,21 @@ TEST(Failures, AComponentFailingEveryTickIsReportedOnceAndTheToolGoesOn) {
 
   app.Click(app.Button(L"Copiar Informe"));
   ASSERT_TRUE(app.WaitUntil([&] { return ClipboardText() == Text(app.ReportPane()); }, 5000));
+  app.Click(app.Button(L"Salir"));
+  EXPECT_TRUE(app.WaitForExit());
+}
+
+TEST(Failures, AComponentFailingWithANewTextEveryTickRaisesAFewBoxesOnly) {
+  AppUnderTest app({"changing-failure"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  for (int box = 1; box <= 3; ++box) {
+    EXPECT_EQ(AnswerMessage(app), L"Se produjo un error: Error de comunicación con la interface #" +
+                                      std::to_wstring(box) + L"\r\nOrigen: QelCtrlInertial");
+  }
+  const size_t failures = Count(app.Log(), "get DeviceInfo");
+  ASSERT_TRUE(
+      app.WaitUntil([&] { return Count(app.Log(), "get DeviceInfo") >= failures + 4; }, 15000));
+  EXPECT_EQ(app.MessageBoxOf(), nullptr) << "later texts differ, and are not shown";
   app.Click(app.Button(L"Salir"));
   EXPECT_TRUE(app.WaitForExit());
 }

@@ -4,6 +4,7 @@
 
 #include "../unit/Fakes.h"
 #include "AppUnderTest.h"
+#include "app/WindowCaption.h"
 #include "app/frmQel.h"
 #include "app/win32/FormDescription.h"
 #include "app/win32/MainWindow.h"
@@ -39,7 +40,7 @@ DWORD WINAPI AnswerMessageBox(void* title) {
 
 struct Window : ::testing::Test {
   std::unique_ptr<MainWindow> window = MainWindow::Create(GetModuleHandleW(nullptr));
-  testing::FakeControl control;
+  fakes::FakeControl control;
   frmQel form{*window, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; }};
 
   HWND Child(const wchar_t* windowClass, bool multiLine) const {
@@ -125,8 +126,9 @@ TEST_F(Window, CopyWhileAnotherProgramHoldsTheClipboardTellsTheUserAndLeavesItAl
   ClipboardHolder holder;
   HANDLE holding = CreateThread(nullptr, 0, &HoldClipboard, &holder, 0, nullptr);
   ASSERT_EQ(WaitForSingleObject(holder.ready, 5000), WAIT_OBJECT_0);
-  HANDLE answer =
-      CreateThread(nullptr, 0, &AnswerMessageBox, const_cast<wchar_t*>(kFormCaption), 0, nullptr);
+  const std::wstring caption = Widen(kWindowCaption);
+  HANDLE answer = CreateThread(nullptr, 0, &AnswerMessageBox, const_cast<wchar_t*>(caption.c_str()),
+                               0, nullptr);
   form.RunEvent(&frmQel::cmdCopy_Click);
   WaitForSingleObject(answer, 15000);
   DWORD answered = 1;

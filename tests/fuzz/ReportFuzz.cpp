@@ -12,15 +12,15 @@
 #include "Fakes.h"
 #include "FuzzValues.h"
 #include "app/frmQel.h"
+#include "common/Failure.h"
 #include "link/Conversions.h"
-#include "link/Failure.h"
 #include "link/PortScan.h"
 
 namespace velmaris::fuzzing {
 namespace {
 
-using testing::FakeControl;
-using testing::FakeView;
+using fakes::FakeControl;
+using fakes::FakeView;
 
 [[noreturn]] void Fail(const char* what, const std::string& detail = "") {
   std::fprintf(stderr, "invariant broken: %s [%s]\n", what, detail.substr(0, 300).c_str());

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks the built VelmarisDiag.exe as it will be shipped: a 32-bit GUI program that Windows XP
-loads, importing nothing but XP's own system DLLs and functions, with its icon, version record and
-manifest. Reads the file only; nothing runs. The resource checks also hold for the 64-bit build
-the Wine tests use where 32-bit programs cannot run; its manifest must name its own architecture.
+loads, at most 480,000 bytes once stripped, importing nothing but XP's own system DLLs and
+functions, with its icon, version record and manifest. Reads the file only; nothing runs. The
+resource checks also hold for the 64-bit build the Wine tests use where 32-bit programs cannot
+run; its manifest must name its own architecture.
 
     VELMARIS_EXE=<path> python3 -m unittest check_release
 """
@@ -10,12 +11,14 @@ import os
 import re
 import struct
 import subprocess
+import tempfile
 import unittest
 import xml.etree.ElementTree as ElementTree
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 EXE = os.environ.get('VELMARIS_EXE', '')
 OBJDUMP = os.environ.get('OBJDUMP', 'i686-w64-mingw32-objdump')
+STRIP = os.environ.get('STRIP', 'i686-w64-mingw32-strip')
 
 # Windows' own DLLs; msvcrt.dll is the C runtime every Windows since NT 4 carries.
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'ole32.dll', 'oleaut32.dll',
@@ -153,6 +156,14 @@ class ExecutableTest(unittest.TestCase):
         self.assertLessEqual(subsystem, (5, 1), 'XP refuses a higher subsystem version')
         system = (int(self.field('MajorOSystemVersion')), int(self.field('MinorOSystemVersion')))
         self.assertLessEqual(system, (5, 1))
+
+    def test_stripped_release_file_stays_within_its_size_budget(self):
+        if 'file format pei-i386' not in self.dump:
+            self.skipTest('the budget is for the 32-bit release file')
+        with tempfile.TemporaryDirectory() as folder:
+            stripped = os.path.join(folder, 'VelmarisDiag.exe')
+            subprocess.run([STRIP, '-o', stripped, EXE], check=True)
+            self.assertLessEqual(os.path.getsize(stripped), 480_000)
 
     def test_imports_only_windows_own_dlls(self):
         self.assertIn('kernel32.dll', self.imports)

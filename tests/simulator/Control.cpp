@@ -582,14 +582,15 @@ class Control final : public IDispatch,
       ZeroMemory(exception, sizeof *exception);
       exception->scode = E_FAIL;
       const std::wstring source = FromUtf8(scenario_.failSource);
-      const std::wstring text = FromUtf8(description);
+      const std::wstring text = FromUtf8(
+          scenario_.failCounting ? description + " #" + std::to_string(++failures_) : description);
       if (scenario_.failDeferred) {
         g_deferredSource = source;
         g_deferredDescription = text;
         exception->pfnDeferredFillIn = FillDeferred;
       } else {
-        exception->bstrSource = SysAllocString(source.c_str());
-        exception->bstrDescription = SysAllocString(text.c_str());
+        exception->bstrSource = SysAllocStringLen(source.data(), static_cast<UINT>(source.size()));
+        exception->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
       }
     }
     return DISP_E_EXCEPTION;
@@ -753,10 +754,19 @@ class Control final : public IDispatch,
     if (bounds.empty()) bounds = {{4, 0}, {2, 0}};
     SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, static_cast<UINT>(bounds.size()), bounds.data());
     if (array == nullptr) return E_OUTOFMEMORY;
+    // SELF elements refer back to the whole array through this VARIANT, which only borrows it.
+    whole_.vt = VT_ARRAY | VT_VARIANT;
+    whole_.parray = array;
     for (const auto& element : scenario_.infoElements) {
       if (element.first.size() != bounds.size()) continue;
       VARIANT value;
-      MakeVariant(element.second, &value);
+      if (element.second.self) {
+        VariantInit(&value);
+        value.vt = VT_BYREF | VT_VARIANT;
+        value.pvarVal = &whole_;
+      } else {
+        MakeVariant(element.second, &value);
+      }
       std::vector<LONG> indices = element.first;
       SafeArrayPutElement(array, indices.data(), &value);
       VariantClear(&value);
@@ -772,6 +782,8 @@ class Control final : public IDispatch,
   SHORT port_ = 0;
   bool portWritten_ = false;
   int infoReads_ = 0;
+  int failures_ = 0;
+  VARIANT whole_ = {};
   SIZEL extent_ = {900, 900};
   ComPtr<IOleClientSite> site_;
   ComPtr<IOleInPlaceSite> inPlaceSite_;

@@ -70,12 +70,14 @@ bool ParseBoolean(const std::string& text, bool& value) {
 
 const std::map<std::string, VARTYPE>& TypeNames() {
   static const std::map<std::string, VARTYPE> names = {
-      {"EMPTY", VT_EMPTY},       {"NULL", VT_NULL},      {"BOOL", VT_BOOL},     {"I1", VT_I1},
-      {"UI1", VT_UI1},           {"I2", VT_I2},          {"UI2", VT_UI2},       {"I4", VT_I4},
-      {"UI4", VT_UI4},           {"INT", VT_INT},        {"UINT", VT_UINT},     {"I8", VT_I8},
-      {"UI8", VT_UI8},           {"R4", VT_R4},          {"R8", VT_R8},         {"CY", VT_CY},
-      {"DATE", VT_DATE},         {"BSTR", VT_BSTR},      {"NULLBSTR", VT_BSTR}, {"ERROR", VT_ERROR},
-      {"DISPATCH", VT_DISPATCH}, {"UNKNOWN", VT_UNKNOWN}};
+      {"EMPTY", VT_EMPTY},     {"NULL", VT_NULL},   {"BOOL", VT_BOOL},
+      {"I1", VT_I1},           {"UI1", VT_UI1},     {"I2", VT_I2},
+      {"UI2", VT_UI2},         {"I4", VT_I4},       {"UI4", VT_UI4},
+      {"INT", VT_INT},         {"UINT", VT_UINT},   {"I8", VT_I8},
+      {"UI8", VT_UI8},         {"R4", VT_R4},       {"R8", VT_R8},
+      {"CY", VT_CY},           {"DATE", VT_DATE},   {"BSTR", VT_BSTR},
+      {"NULLBSTR", VT_BSTR},   {"ERROR", VT_ERROR}, {"DISPATCH", VT_DISPATCH},
+      {"UNKNOWN", VT_UNKNOWN}, {"SELF", VT_VARIANT}};
   return names;
 }
 
@@ -88,12 +90,21 @@ bool ParseValue(const std::string& text, ValueSpec& spec) {
   if (found == TypeNames().end()) return false;
   spec.type = found->second;
   spec.nullText = type == "NULLBSTR";
-  // A text may be quoted to keep blanks at its ends.
-  if (spec.type == VT_BSTR && literal.size() >= 2 && literal.front() == '"' &&
-      literal.back() == '"')
-    literal = literal.substr(1, literal.size() - 2);
-  spec.literal = literal;
-  if (spec.type == VT_BSTR || spec.type == VT_EMPTY || spec.type == VT_NULL ||
+  spec.self = type == "SELF";
+  // A text may be quoted to keep blanks at its ends, and repeated: "ab"*3 is ababab.
+  if (spec.type == VT_BSTR && literal.size() >= 2 && literal.front() == '"') {
+    const size_t close = literal.rfind('"');
+    long long times = 1;
+    if (close == 0 ||
+        (close + 1 < literal.size() &&
+         (literal[close + 1] != '*' || !ParseInteger(literal.substr(close + 2), times))))
+      return false;
+    const std::string once = literal.substr(1, close - 1);
+    literal.clear();
+    for (long long k = 0; k < times; ++k) literal += once;
+  }
+  spec.literal = Unescape(literal);
+  if (spec.type == VT_BSTR || spec.self || spec.type == VT_EMPTY || spec.type == VT_NULL ||
       spec.type == VT_DISPATCH || spec.type == VT_UNKNOWN)
     return true;
   if (spec.type == VT_BOOL) {
@@ -189,9 +200,11 @@ bool ApplyLine(Scenario& scenario, const std::string& key, const std::string& va
   } else if (key == "fail_bare") {
     for (const std::string& item : SplitList(value)) scenario.failingBare.insert(item);
   } else if (key == "fail_source") {
-    scenario.failSource = value == "\"\"" ? std::string() : value;
+    scenario.failSource = value == "\"\"" ? std::string() : Unescape(value);
   } else if (key == "fail_description") {
-    scenario.failDescription = value;
+    scenario.failDescription = Unescape(value);
+  } else if (key == "fail_counting") {
+    return ParseBoolean(value, scenario.failCounting);
   } else if (key == "fail_deferred") {
     return ParseBoolean(value, scenario.failDeferred);
   } else if (key == "fail_hresult") {
@@ -215,6 +228,33 @@ bool ApplyLine(Scenario& scenario, const std::string& key, const std::string& va
 }
 
 }  // namespace
+
+std::string Unescape(const std::string& text) {
+  std::string plain;
+  for (size_t k = 0; k < text.size(); ++k) {
+    if (text[k] != '\\' || k + 1 == text.size()) {
+      plain += text[k];
+      continue;
+    }
+    switch (text[++k]) {
+      case 'r':
+        plain += '\r';
+        break;
+      case 'n':
+        plain += '\n';
+        break;
+      case 't':
+        plain += '\t';
+        break;
+      case '0':
+        plain += '\0';
+        break;
+      default:
+        plain += text[k];
+    }
+  }
+  return plain;
+}
 
 std::string ToUtf8(const wchar_t* text, int length) {
   if (text == nullptr || length == 0) return std::string();
@@ -307,7 +347,10 @@ HRESULT MakeVariant(const ValueSpec& spec, VARIANT* out) {
     case VT_BSTR:
       out->vt = VT_BSTR;
       if (spec.nullText) return S_OK;
-      out->bstrVal = SysAllocString(FromUtf8(literal).c_str());
+      {
+        const std::wstring wide = FromUtf8(literal);
+        out->bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+      }
       return out->bstrVal != nullptr ? S_OK : E_OUTOFMEMORY;
     case VT_R4:
     case VT_R8:

@@ -14,6 +14,7 @@ struct ValueSpec {
   VARTYPE type = VT_EMPTY;
   std::string literal;
   bool nullText = false;  // NULLBSTR: a VT_BSTR whose pointer is null
+  bool self = false;      // SELF: a reference back to the whole identification array
 };
 
 // What the simulated component does, read from the scenario file.
@@ -35,6 +36,7 @@ struct Scenario {
   std::string failSource = "QelCtrlInertial";
   std::string failDescription = "The operation failed in the simulated component.";
   bool failDeferred = false;
+  bool failCounting = false;  // each failure's description ends in its own number
   HRESULT bareHresult = E_FAIL;
   std::set<std::string> pumping;  // operations that let messages through while they work
   DWORD pumpMs = 3000;
@@ -48,7 +50,10 @@ struct Scenario {
 Scenario LoadScenario(std::vector<std::string>& errors);
 Scenario ParseScenario(const std::string& text, std::vector<std::string>& errors);
 
-// A fresh VARIANT holding the value; the caller clears it.
+// A text of the scenario file with its escapes resolved: \r, \n, \t, \0 and \\.
+std::string Unescape(const std::string& text);
+
+// A fresh VARIANT holding the value; the caller clears it. SELF values are made by the control.
 HRESULT MakeVariant(const ValueSpec& spec, VARIANT* out);
 
 // UTF-8 of a wide string and back, and a path from the environment usable by Windows calls

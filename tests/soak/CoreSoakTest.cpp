@@ -47,8 +47,8 @@ void operator delete[](void* memory, std::size_t) noexcept { Release(memory); }
 namespace velmaris {
 namespace {
 
-using testing::FakeControl;
-using testing::FakeView;
+using fakes::FakeControl;
+using fakes::FakeView;
 
 constexpr int kWarmUpTicks = 120;
 constexpr int kTicksPerHour = 3600;
@@ -88,7 +88,7 @@ struct Soak : ::testing::Test {
 TEST_F(Soak, AnHourOfAConnectedUnitKeepsItsMemory) {
   control.defaultPort = 1;
   control.openablePorts = {3};
-  control.deviceInfo[3] = testing::IdentificationArray(
+  control.deviceInfo[3] = fakes::IdentificationArray(
       Value::integer(21, 16, true), Value::text("3.10"), Value::integer(300, 32, true));
   const auto [warm, end] = RunHour();
   EXPECT_EQ(view.status, kConnected);
@@ -101,7 +101,7 @@ TEST_F(Soak, AnHourOfAConnectedUnitKeepsItsMemory) {
 TEST_F(Soak, AnHourOfScanningPortsThatOpenWithoutAnAnswerKeepsItsMemory) {
   control.everyPortOpens = true;
   const auto [warm, end] = RunHour();
-  EXPECT_EQ(testing::ReportLines(view.report).size(), 4u);  // the head only
+  EXPECT_EQ(fakes::ReportLines(view.report).size(), 4u);  // the head only
   EXPECT_TRUE(view.messages.empty());
   EXPECT_GT(form.portIndex(), kTicksPerHour / 2);
   EXPECT_EQ(end.allocations, warm.allocations);

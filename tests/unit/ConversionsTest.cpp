@@ -4,15 +4,15 @@
 #include <limits>
 
 #include "Fakes.h"
+#include "common/Failure.h"
 #include "link/Conversions.h"
-#include "link/Failure.h"
 #include "link/NumberText.h"
 
 namespace velmaris {
 namespace {
 
-using testing::I16;
-using testing::I32;
+using fakes::I16;
+using fakes::I32;
 
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -166,22 +166,75 @@ TEST(Conversions, OwnTextForm) {
   const std::pair<Value, const char*> cases[] = {
       {Text(" 3.10 "), " 3.10 "},
       {I16(-21), "-21"},
-      {Value::real(3.1), "3.1"},
-      {Value::real(2.0), "2"},
-      {Value::real(-0.0), "0"},
-      {Value::real(0.1), "0.1"},
-      {Value::single(3.1f), "3.1"},
-      {Value::single(1.05f), "1.05"},
-      {Value::single(16777216.0f), "16777216"},
       {Value::boolean(true), "True"},
       {Value::boolean(false), "False"},
       {Value(), ""},
+      {Value::null(), ""},
       {Value::integer(-1, 64, false), "18446744073709551615"},
+      {Value::integer(INT64_MIN, 64, true), "-9223372036854775808"},
+      // Doubles: at most 15 significant digits, rounded on the exact value, a half away from zero;
+      // the
+      // exponent form below 1E-04 and from 1E+15 on.
+      {Value::real(3.1), "3.1"},
+      {Value::real(2.0), "2"},
+      {Value::real(-0.0), "0"},
+      {Value::real(0.1 + 0.2), "0.3"},
+      {Value::real(1.0 / 3.0), "0.333333333333333"},
+      {Value::real(-2.0 / 3.0), "-0.666666666666667"},
+      {Value::real(0.0001), "0.0001"},
+      {Value::real(0.00001), "1E-05"},
+      {Value::real(-0.000015), "-1.5E-05"},
+      {Value::real(123456789012345.0), "123456789012345"},
+      {Value::real(1e15), "1E+15"},
+      {Value::real(1234567890123456.0), "1.23456789012346E+15"},
+      {Value::real(1234567890123445.0), "1.23456789012345E+15"},
+      {Value::real(-1234567890123445.0), "-1.23456789012345E+15"},
+      {Value::real(999999999999999.5), "1E+15"},
+      {Value::real(12345678.9), "12345678.9"},
+      {Value::real(1e100), "1E+100"},
+      {Value::real(-2.5e-300), "-2.5E-300"},
+      {Value::real(5e-324), "4.94065645841247E-324"},
+      {Value::real(std::numeric_limits<double>::max()), "1.79769313486232E+308"},
+      // Singles: at most 7 significant digits of the single's own value.
+      {Value::single(3.1f), "3.1"},
+      {Value::single(1.05f), "1.05"},
+      {Value::single(0.1f), "0.1"},
+      {Value::single(1234567.0f), "1234567"},
+      {Value::single(16777216.0f), "1.677722E+07"},
+      {Value::single(-3.4028235e38f), "-3.402823E+38"},
+      {Value::single(1e-5f), "1E-05"},
+      {Value::single(6532048.5f), "6532049"},
+      // Currency and decimal keep every digit; dates are written the same in every locale.
+      {Value::currency(125000), "12.5"},
+      {Value::currency(-1), "-0.0001"},
+      {Value::currency(0), "0"},
+      {Value::currency(INT64_MIN), "-922337203685477.5808"},
+      {Value::decimal(false, 1, 0, 15), "1.5"},
+      {Value::decimal(false, 2, 0, 150), "1.5"},
+      {Value::decimal(true, 2, 0, 0), "0"},
+      {Value::decimal(false, 0, 0xFFFFFFFF, UINT64_MAX), "79228162514264337593543950335"},
+      {Value::decimal(true, 28, 0, 1), "-0.0000000000000000000000000001"},
+      {Value::decimal(false, 28, 0x204FCE5E, 0x3E25026110000000), "1"},
+      {Value::date(0), "1899-12-30"},
+      {Value::date(36526.5), "2000-01-01 12:00:00"},
+      {Value::date(-1.25), "1899-12-29 06:00:00"},
+      {Value::date(45000.99999999), "2023-03-16"},
+      {Value::date(2958465.99999), "9999-12-31 23:59:59"},
+      {Value::date(-657434.0), "0100-01-01"},
+      {Value::date(60.0), "1900-02-28"},
+      {Value::date(61.0), "1900-03-01"},
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(OwnTextForm(value), text);
-  for (const Value& v : {Value::null(), Value::array({}), Value::unsupported("Object")}) {
+  for (const Value& v : {Value::array({}), Value::unsupported("Object")}) {
     EXPECT_EQ(FailureOf([&] { OwnTextForm(v); }), "No coinciden los tipos");
   }
+  for (const Value& v : {Value::date(2958466.0), Value::date(-657435.0), Value::date(kNaN)}) {
+    EXPECT_EQ(FailureOf([&] { OwnTextForm(v); }), "Desbordamiento");
+  }
+  // The other conversions read these kinds by their number.
+  EXPECT_EQ(ToInt16(Value::currency(25000)), 2);
+  EXPECT_EQ(ToInt16(Value::decimal(false, 1, 0, 35)), 4);
+  EXPECT_EQ(NumericValueOfText(Value::single(16777216.0f)), 16777220);
 }
 
 TEST(Conversions, HexTextUsesTheElementsOwnWidth) {
@@ -195,6 +248,8 @@ TEST(Conversions, HexTextUsesTheElementsOwnWidth) {
       {Value::integer(-1, 8, true), "FF"},
       {Value::integer(200, 8, false), "C8"},
       {Value::integer(65535, 16, false), "FFFF"},
+      {Value::integer(0x80000000, 32, false), "80000000"},
+      {Value::integer(0xFFFFFFFF, 32, false), "FFFFFFFF"},
       {Value::integer(-1, 64, true), "FFFFFFFF"},
       {Value::real(-1.0), "FFFFFFFF"},
       {Value::real(300.5), "12C"},

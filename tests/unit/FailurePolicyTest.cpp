@@ -14,7 +14,7 @@ using ::testing::ElementsAre;
 
 const char* const kCaption = "Diagnóstico de Compatibilidad de Velmaris";
 
-struct FailurePolicy : testing::FormTest {
+struct FailurePolicy : fakes::FormTest {
   void SetUp() override { Load(); }
 
   void Tick() { form.RunEvent(&frmQel::Timer1_Timer); }
@@ -34,6 +34,37 @@ TEST_F(FailurePolicy, ShowsOneMessageWithDescriptionAndSourceAndGoesOn) {
   EXPECT_EQ(view.status, "ESCANEANDO PUERTO USB");
 }
 
+// Anything else thrown in an event is shown as a failure of the tool itself.
+TEST_F(FailurePolicy, AnExceptionOfAnotherKindIsShownAsTheToolsOwn) {
+  control.runningOutOfMemory.insert("LinkOpen");
+  Tick();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text, "Se produjo un error: std::bad_alloc\r\nOrigen: VelmarisDiag");
+
+  fakes::FakeForm starting;
+  starting.control.runningOutOfMemory.insert("LinkParameter=");
+  starting.form.Form_Load();
+  ASSERT_EQ(starting.view.messages.size(), 1u);
+  EXPECT_EQ(starting.view.messages[0].text,
+            "VelmarisDiag - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o "
+            "superior");
+  EXPECT_EQ(starting.view.messages[0].title, "Error");
+  EXPECT_FALSE(starting.view.timerEnabled);
+}
+
+// What the user reads when the unit's identification lacks an element.
+TEST_F(FailurePolicy, AMissingIdentificationElementIsNamedInTheMessage) {
+  control.defaultPort = 1;
+  control.openablePorts = {1};
+  control.deviceInfo[1] = fakes::IdentificationArray(fakes::I16(21), fakes::I16(1), Value(), 3);
+  form.Form_Load();
+  Tick();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text,
+            "Se produjo un error: Subíndice fuera del intervalo: la identificación no tiene el "
+            "elemento (3, 1)\r\nOrigen: VelmarisDiag");
+}
+
 TEST_F(FailurePolicy, ATickFailingTheSameWayIsShownOnce) {
   control.failing.emplace("LinkOpen", Failure("QelCtrlInertial", "fallo A"));
   for (int k = 0; k < 5; ++k) Tick();
@@ -49,6 +80,35 @@ TEST_F(FailurePolicy, ATickFailingTheSameWayIsShownOnce) {
   ASSERT_EQ(view.messages.size(), 3u);
   EXPECT_EQ(view.messages[1].text, "Se produjo un error: fallo B\r\nOrigen: QelCtrlInertial");
   EXPECT_EQ(view.messages[2].text, "Se produjo un error: fallo A\r\nOrigen: Otro");
+}
+
+TEST_F(FailurePolicy, ATickFailingWithANewTextEveryTimeRaisesAFewBoxesOnly) {
+  for (int k = 0; k < 200; ++k) {
+    control.failing.clear();
+    control.failing.emplace("LinkOpen", Failure("QelCtrlInertial", "fallo " + std::to_string(k)));
+    Tick();
+  }
+  ASSERT_EQ(view.messages.size(), frmQel::kTickFailureBoxes);
+  EXPECT_EQ(view.messages.back().text, "Se produjo un error: fallo 2\r\nOrigen: QelCtrlInertial");
+  // Clicks are still answered every time.
+  control.failing.emplace("SavePrescalers", Failure("QelCtrlInertial", "x"));
+  form.RunEvent(&frmQel::cmdReset_Click);
+  EXPECT_EQ(view.messages.size(), frmQel::kTickFailureBoxes + 1);
+}
+
+// The component's texts cannot add a line to the box, nor make it endless.
+TEST_F(FailurePolicy, ComponentTextsStayOnTheirLineOfTheMessage) {
+  control.failing.emplace("LinkOpen", Failure(std::string("Qel\r\nCtrl\0", 10),
+                                              "línea 1\nlínea 2" + std::string(2000, '.')));
+  Tick();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text, "Se produjo un error: línea 1¶línea 2" + std::string(985, '.') +
+                                       "[…]\r\nOrigen: Qel¶¶Ctrl¶");
+  fakes::FakeForm starting;
+  starting.control.failing.emplace("LinkParameter=", Failure("Qel\nCtrl", "x"));
+  starting.form.Form_Load();
+  ASSERT_EQ(starting.view.messages.size(), 1u);
+  EXPECT_EQ(starting.view.messages[0].text.substr(0, 12), "Qel¶Ctrl - ");
 }
 
 TEST_F(FailurePolicy, EveryFailedClickIsShown) {

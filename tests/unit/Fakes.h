@@ -4,15 +4,17 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/FormView.h"
+#include "common/Failure.h"
 #include "link/AcquisitionControl.h"
-#include "link/Failure.h"
 
-namespace velmaris::testing {
+namespace velmaris::fakes {
 
 // An in-memory acquisition control: logs every call as a short text and answers from a script.
 class FakeControl : public AcquisitionControl {
@@ -22,6 +24,10 @@ class FakeControl : public AcquisitionControl {
   // "Prescaler=", "SavePrescalers", "ResetAccessories", "LinkOpen") or exact call log entries
   // ("Prescaler(1)=1") whose call fails.
   std::map<std::string, Failure> failing;
+  // Operation names or call log entries whose call throws std::bad_alloc instead.
+  std::set<std::string> runningOutOfMemory;
+  // When set, a PortNumber write hands this port back through the by-reference argument.
+  std::optional<int16_t> portWriteBack;
   // Ports on which writing LinkOpen True opens the link; the start-up open uses defaultPort.
   std::vector<int16_t> openablePorts;
   bool everyPortOpens = false;
@@ -59,6 +65,7 @@ class FakeControl : public AcquisitionControl {
   }
   void SetPortNumber(int16_t& portIndex) override {
     Call("PortNumber=", "PortNumber=" + std::to_string(portIndex));
+    if (portWriteBack) portIndex = *portWriteBack;
     port = portIndex;
   }
   Value DeviceInfo() override {
@@ -79,6 +86,10 @@ class FakeControl : public AcquisitionControl {
 
  private:
   void Call(const std::string& operation, const std::string& entry) {
+    if (runningOutOfMemory.count(operation) + runningOutOfMemory.count(entry) > 0) {
+      calls.push_back(entry + " failed");
+      throw std::bad_alloc();
+    }
     auto it = failing.find(operation);
     if (it == failing.end()) it = failing.find(entry);
     if (it != failing.end()) {
@@ -160,4 +171,4 @@ inline std::vector<std::string> ReportLines(const std::string& report) {
   return lines;
 }
 
-}  // namespace velmaris::testing
+}  // namespace velmaris::fakes

@@ -8,7 +8,7 @@
 #include "Fakes.h"
 #include "app/frmQel.h"
 
-namespace velmaris::testing {
+namespace velmaris::fakes {
 
 // The form between a fake window and a fake control, answering `level` as the Windows version
 // level and `windowsDevices` as what Windows sees, and counting how often each was asked.
@@ -42,4 +42,4 @@ struct FakeForm {
 
 struct FormTest : ::testing::Test, FakeForm {};
 
-}  // namespace velmaris::testing
+}  // namespace velmaris::fakes

@@ -4,22 +4,22 @@
 #include "Fakes.h"
 #include "FormFixture.h"
 #include "app/frmQel.h"
-#include "link/Failure.h"
+#include "common/Failure.h"
 
 namespace velmaris {
 namespace {
 
-using testing::I16;
-using testing::I32;
+using fakes::I16;
+using fakes::I32;
 
+using fakes::IdentificationArray;
+using fakes::ReportLines;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::IdentificationArray;
-using testing::ReportLines;
 
-using testing::kHeadLines;
+using fakes::kHeadLines;
 
-struct IdentificationReport : testing::FormTest {
+struct IdentificationReport : fakes::FormTest {
   void SetUp() override { Load(); }
 
   std::vector<std::string> Written() const {
@@ -114,7 +114,7 @@ TEST_F(IdentificationReport, EachBandAndLevelGetsItsSections) {
   for (const BandCase& c : cases) {
     SCOPED_TRACE(::testing::Message()
                  << "code " << c.code << " serial " << c.serial << " level " << c.level);
-    testing::FakeForm fresh;
+    fakes::FakeForm fresh;
     fresh.level = c.level;
     fresh.form.Form_Load();
     fresh.form.WriteIdentificationReport(IdentificationArray(I16(c.code), I16(1), I32(c.serial)));
@@ -145,6 +145,63 @@ TEST_F(IdentificationReport, RendersValuesAsTheUnitGivesThem) {
   EXPECT_EQ(texts[before + 1], "Nombre del Modelo: Nexo 2013/14 con Sensor");
   EXPECT_EQ(texts[before + 2], "Número de Serie: FFFF");
   EXPECT_EQ(texts[before + 3], "Versión de Firmware:  v3 ");
+}
+
+// The firmware line is the label joined to the element's text form: Null and Empty leave the
+// label alone, and a text from the unit can neither add a line nor make one endless.
+TEST_F(IdentificationReport, FirmwareLineIsTheLabelJoinedToTheElement) {
+  const std::string limit(1000, 'x');
+  const std::pair<Value, std::string> cases[] = {
+      {Value::null(), ""},
+      {Value(), ""},
+      {Value::real(1234567.891234567), "1234567.89123457"},
+      {Value::single(2.2f), "2.2"},
+      {Value::text("4.02\r\nCódigo de Modelo: 99"), "4.02¶¶Código de Modelo: 99"},
+      {Value::text(std::string("3\0\t1", 4)), "3¶¶1"},
+      {Value::text(limit), limit},
+      {Value::text(limit + "yz"), limit + "[…]"},
+  };
+  for (const auto& [firmware, text] : cases) {
+    fakes::FakeForm fresh;
+    fresh.form.Form_Load();
+    fresh.form.WriteIdentificationReport(IdentificationArray(I16(19), firmware, I16(1)));
+    const std::vector<std::string> lines = ReportLines(fresh.view.report);
+    ASSERT_EQ(lines.size(), kHeadLines + 15) << "the report went on to its end";
+    EXPECT_EQ(lines[kHeadLines + 3], "Versión de Firmware: " + text);
+  }
+}
+
+// Column 1 and rows 0, 1 and 3 are absolute indices, whatever each dimension's lower bound and
+// however many columns the array has.
+TEST_F(IdentificationReport, ReadsColumnOneWhateverTheBoundsAndTheWidth) {
+  struct Shape {
+    ValueArray::Bound rows, columns;
+  };
+  for (const Shape& shape :
+       {Shape{{0, 4}, {1, 1}}, Shape{{-2, 6}, {0, 4}}, Shape{{0, 5}, {-1, 3}}}) {
+    ValueArray array;
+    array.bounds = {shape.rows, shape.columns};
+    for (uint32_t column = 0; column < shape.columns.count; ++column) {
+      for (uint32_t row = 0; row < shape.rows.count; ++row) {
+        const int32_t i = shape.rows.lower + static_cast<int32_t>(row);
+        const int32_t j = shape.columns.lower + static_cast<int32_t>(column);
+        // Every element names its own place; only column 1 holds the unit's values.
+        array.elements.push_back(j != 1   ? Value::text("x")
+                                 : i == 0 ? I16(20)
+                                 : i == 1 ? Value::text("7.5")
+                                 : i == 3 ? I32(4660)
+                                          : Value::text("y"));
+      }
+    }
+    fakes::FakeForm fresh;
+    fresh.form.Form_Load();
+    fresh.form.WriteIdentificationReport(Value::array(array));
+    const std::vector<std::string> lines = ReportLines(fresh.view.report);
+    EXPECT_THAT(
+        std::vector<std::string>(lines.begin() + kHeadLines, lines.begin() + kHeadLines + 4),
+        ElementsAre("Código de Modelo: 20", "Nombre del Modelo: Nexo 2013/14 con Sensor",
+                    "Número de Serie: 1234", "Versión de Firmware: 7.5"));
+  }
 }
 
 TEST_F(IdentificationReport, LaterReportsAppendAndKeepTheDetectButton) {
@@ -181,12 +238,12 @@ TEST_F(IdentificationReport, StopsAtTheFirstFailureKeepingEarlierLines) {
       {"serial not a number", IdentificationArray(I16(21), I16(1), Value::text("A1")), 2},
       {"serial beyond 32 bits",
        IdentificationArray(I16(21), I16(1), Value::integer(1LL << 32, 64, true)), 2},
-      {"firmware Null", IdentificationArray(I16(21), Value::null(), I16(1)), 3},
+      {"firmware an array", IdentificationArray(I16(21), Value::array({}), I16(1)), 3},
       {"firmware NaN", IdentificationArray(I16(21), Value::real(std::nan("")), I16(1)), 3},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.what);
-    testing::FakeForm fresh;
+    fakes::FakeForm fresh;
     fresh.form.Form_Load();
     EXPECT_THROW(fresh.form.WriteIdentificationReport(c.identification), Failure);
     EXPECT_EQ(ReportLines(fresh.view.report).size(), kHeadLines + c.linesWritten);
@@ -200,7 +257,7 @@ TEST_F(IdentificationReport, PrescalerFailuresStopBeforeTheResetButton) {
   for (const auto& [read, written] : failingReads) {
     for (bool outOfRange : {false, true}) {
       SCOPED_TRACE(::testing::Message() << read << (outOfRange ? " out of range" : " fails"));
-      testing::FakeForm fresh;
+      fakes::FakeForm fresh;
       const int channel = read[10] - '0';
       if (outOfRange) {
         fresh.control.prescalers[channel] = I16(channel == 0 ? 256 : -1);

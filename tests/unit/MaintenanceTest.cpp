@@ -8,10 +8,10 @@
 namespace velmaris {
 namespace {
 
+using fakes::IdentificationArray;
 using ::testing::ElementsAre;
-using testing::IdentificationArray;
 
-struct Maintenance : testing::FormTest {
+struct Maintenance : fakes::FormTest {
   void SetUp() override {
     form.Form_Load();
     form.WriteIdentificationReport(IdentificationArray(

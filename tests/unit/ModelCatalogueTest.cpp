@@ -1,25 +1,41 @@
 #include <gtest/gtest.h>
 
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "report/ModelCatalogue.h"
 
 namespace velmaris {
 namespace {
 
 TEST(ModelCatalogue, HoldsTheTwentySixNamesInCodeOrder) {
+  const char* const names[] = {"TX-2 8",
+                               "TX-2 16",
+                               "TX-2 30",
+                               "TX-3 08",
+                               "TX-3 16",
+                               "Mirel 08",
+                               "Mirel 16 Ampliado",
+                               "Mirel Demostración",
+                               "Mirel con Relé",
+                               "Mirel Tubo",
+                               "Nexo 2009/2012",
+                               "Nexo 2012 con Relé",
+                               "VELMARIS_BUCLE_CTRL",
+                               "RV-2 Pista",
+                               "VELMARIS_MIREL_CTRL_AMP",
+                               "Nexo 2009/2010 SW en RPM2",
+                               "Tavo 2013/2014",
+                               "Tavo 2013/2014 con Relé",
+                               "Nexo 2013/14 2 Relés",
+                               "Nexo 2013/14",
+                               "Nexo 2013/14 con Sensor",
+                               "Nexo KoraNET",
+                               "Tavo KoraNET",
+                               "Orla/Brisa 2020",
+                               "Umbra 2020",
+                               "Modelo Futuro No Identificado"};
   ModelCatalogue catalogue;
   catalogue.FillModelCatalogue();
-  EXPECT_EQ(catalogue.Name(0), "TX-2 8");
-  EXPECT_EQ(catalogue.Name(7), "Mirel Demostración");
-  EXPECT_EQ(catalogue.Name(12), "VELMARIS_BUCLE_CTRL");
-  EXPECT_EQ(catalogue.Name(13), "RV-2 Pista");
-  EXPECT_EQ(catalogue.Name(14), "VELMARIS_MIREL_CTRL_AMP");
-  EXPECT_EQ(catalogue.Name(18), "Nexo 2013/14 2 Relés");
-  EXPECT_EQ(catalogue.Name(19), "Nexo 2013/14");
-  EXPECT_EQ(catalogue.Name(21), "Nexo KoraNET");
-  EXPECT_EQ(catalogue.Name(22), "Tavo KoraNET");
-  EXPECT_EQ(catalogue.Name(25), "Modelo Futuro No Identificado");
-  for (int32_t code = 0; code <= 25; ++code) EXPECT_FALSE(catalogue.Name(code).empty()) << code;
+  for (int32_t code = 0; code <= 25; ++code) EXPECT_EQ(catalogue.Name(code), names[code]) << code;
 }
 
 TEST(ModelCatalogue, IsEmptyUntilFilled) {
@@ -32,6 +48,13 @@ TEST(ModelCatalogue, RefusesCodesOutsideTheTable) {
   catalogue.FillModelCatalogue();
   for (int32_t code : {-1, 26, -32768, 32767, INT32_MIN, INT32_MAX}) {
     EXPECT_THROW(catalogue.Name(code), Failure) << code;
+  }
+  try {
+    catalogue.Name(26);
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.source(), "VelmarisDiag");
+    EXPECT_EQ(failure.description(),
+              "Subíndice fuera del intervalo: no hay modelo con el código 26");
   }
 }
 

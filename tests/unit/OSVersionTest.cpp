@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "platform/OSVersion.h"
 
 namespace velmaris {

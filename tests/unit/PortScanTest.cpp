@@ -10,14 +10,14 @@
 namespace velmaris {
 namespace {
 
+using fakes::IdentificationArray;
+using fakes::ReportLines;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::IdentificationArray;
-using testing::ReportLines;
 
 constexpr uint32_t kRed = 0x0000FF;
 constexpr uint32_t kGreen = 0x008000;
-using testing::kHeadLines;
+using fakes::kHeadLines;
 constexpr int kTickLimit = 200;
 
 struct TickState {
@@ -27,7 +27,7 @@ struct TickState {
   int16_t scanPasses;
 };
 
-struct PortScan : testing::FormTest {
+struct PortScan : fakes::FormTest {
   std::vector<TickState> ticks;
 
   void Tick() {
@@ -124,10 +124,18 @@ TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
               ElementsAre("LinkOpen", "PortNumber=21", "LinkOpen=True", "LinkOpen"));
 }
 
+TEST_F(PortScan, TheDriverNoteNamesTheDownloadsPage) {
+#ifdef VELMARIS_DEFAULT_DOWNLOADS_PAGE
+  EXPECT_STREQ(kDownloadsPage, "http://www.velmaris.com.ar/descargas.html");
+#else
+  GTEST_SKIP() << "this build names a downloads page of its own";
+#endif
+}
+
 TEST_F(PortScan, AdviceBlockFollowsTheWindowsLevel) {
   for (int16_t windowsLevel : {8, 10, 7, 6, 0}) {
     SCOPED_TRACE(windowsLevel);
-    testing::FakeForm fresh;
+    fakes::FakeForm fresh;
     fresh.level = windowsLevel;
     fresh.form.Form_Load();
     for (int tick = 0; tick < kTickLimit && fresh.view.timerEnabled; ++tick) {
@@ -192,6 +200,19 @@ TEST_F(PortScan, SilentCom1DelaysEverythingByOneTick) {
   EXPECT_EQ(ticks[5].status, "CONECTADO");
   EXPECT_THAT(control.calls,
               ::testing::Contains("LinkOpen=False").Times(1));  // COM1 closed in its 2nd tick
+}
+
+// The component may settle on another port and write it back through the by-reference
+// argument: the scan goes on from there.
+TEST_F(PortScan, APortWrittenBackByTheComponentIsWhereTheScanGoesOn) {
+  control.portWriteBack = 7;
+  Load();
+  Tick();
+  EXPECT_EQ(ticks[0].status, "ESCANEANDO PUERTO COM7");
+  EXPECT_EQ(ticks[0].portIndex, 8);
+  control.portWriteBack.reset();
+  Tick();
+  EXPECT_THAT(PortNumbersWritten(), ElementsAre("0", "8"));
 }
 
 TEST_F(PortScan, SilentPort20MovesTheEndToCom22) {

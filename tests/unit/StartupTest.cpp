@@ -9,8 +9,8 @@
 namespace velmaris {
 namespace {
 
+using fakes::FakeView;
 using ::testing::ElementsAre;
-using testing::FakeView;
 
 const char* const kHead =
     "INFORME DE DIAGNÓSTICO DE VELMARIS\r\n"
@@ -18,7 +18,7 @@ const char* const kHead =
     "Herramienta de Diagnóstico Version: 2.3\r\n"
     "=====================================";
 
-using Startup = testing::FormTest;
+using Startup = fakes::FormTest;
 
 TEST_F(Startup, WritesHeadPreparesLinkAndStartsTimer) {
   form.Form_Load();

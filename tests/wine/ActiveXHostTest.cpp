@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "WineTestSupport.h"
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "link/win32/ActiveXHost.h"
 #include "link/win32/ComSupport.h"
 #include "link/win32/DispatchControl.h"

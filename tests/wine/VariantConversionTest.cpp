@@ -3,7 +3,10 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <vector>
 
+#include "link/ConversionBudget.h"
 #include "link/Conversions.h"
 #include "link/win32/ComSupport.h"
 #include "link/win32/VariantConversion.h"
@@ -116,15 +119,24 @@ TEST(VariantConversion, ScalarsOfOtherTypes) {
   money.cyVal.int64 = 215000;  // 21.5
   EXPECT_EQ(Value::Kind::Real, ToValue(money).kind());
   EXPECT_DOUBLE_EQ(21.5, ToValue(money).asReal());
+  money.cyVal.int64 = INT64_MAX;
+  EXPECT_EQ("922337203685477.5807", OwnTextForm(ToValue(money)));
 
   VARIANT date = Make(VT_DATE);
   date.date = 45000.25;
   EXPECT_DOUBLE_EQ(45000.25, ToValue(date).asReal());
+  EXPECT_EQ("2023-03-15 06:00:00", OwnTextForm(ToValue(date)));
 
   VARIANT decimal = Make(VT_I4);
   decimal.lVal = 13;
   ASSERT_EQ(S_OK, VariantChangeType(&decimal, &decimal, 0, VT_DECIMAL));
   EXPECT_DOUBLE_EQ(13.0, ToValue(decimal).asReal());
+  VARIANT precise = Make(VT_BSTR);
+  precise.bstrVal = SysAllocString(L"-1234567890123456789.0123456789");
+  ASSERT_EQ(S_OK, VariantChangeTypeEx(&precise, &precise, LOCALE_INVARIANT, 0, VT_DECIMAL));
+  EXPECT_EQ("-1234567890123456789.0123456789", OwnTextForm(ToValue(precise)));
+  precise.decVal.scale = 29;  // beyond what a DECIMAL may hold
+  EXPECT_EQ(Value::Kind::Unsupported, ToValue(precise).kind());
 }
 
 TEST(VariantConversion, TextBecomesUtf8AndANullTextIsEmpty) {
@@ -262,6 +274,42 @@ TEST(VariantConversion, ArraysOfOtherElementTypesAndNestedArrays) {
   // The VARIANT may claim another element type than the array holds; the array's own wins.
   const Value mislabelled = ToValue(numbers.AsVariant(VT_VARIANT));
   EXPECT_EQ(13, mislabelled.asArray().element(0, 1)->asInteger());
+}
+
+// Values that refer back to themselves or expand without end are refused as a whole, after a
+// bounded amount of work, whatever element the tool would read.
+TEST(VariantConversion, SelfReferencesAndEndlessExpansionAreRefusedAsAWhole) {
+  Array identification(VT_VARIANT, {{4, 0}, {2, 0}});
+  identification.Put({0, 1}, I2(21));
+  VARIANT whole = identification.AsVariant(VT_VARIANT);
+  VARIANT back = Make(VT_BYREF | VT_VARIANT);
+  back.pvarVal = &whole;
+  for (LONG row = 1; row < 4; ++row) identification.Put({row, 1}, back);
+  const Value refused = ToValue(whole);
+  ASSERT_EQ(Value::Kind::Unsupported, refused.kind());
+  EXPECT_EQ("VT_ARRAY|VT_VARIANT (refers back to itself)", refused.asText());
+
+  VARIANT arrayBack = Make(VT_BYREF | VT_ARRAY | VT_VARIANT);
+  SAFEARRAY* self = whole.parray;
+  arrayBack.pparray = &self;
+  identification.Put({1, 1}, arrayBack);
+  EXPECT_EQ(Value::Kind::Unsupported, ToValue(whole).kind());
+
+  // Distinct arrays nested deeper than the budget allows.
+  std::vector<std::unique_ptr<Array>> chain;
+  VARIANT next = I4(1);
+  for (int level = 0; level <= ConversionBudget::kDepth; ++level) {
+    chain.push_back(std::make_unique<Array>(VT_VARIANT, std::vector<SAFEARRAYBOUND>{{1, 0}}));
+    chain.back()->Put({0}, next);
+    next = chain.back()->AsVariant(VT_VARIANT);
+  }
+  EXPECT_EQ("VT_ARRAY|VT_VARIANT (nested too deep)", ToValue(next).asText());
+
+  // Many arrays, each within bounds, that together pass the element budget.
+  Array wide(VT_VARIANT, {{256, 0}});
+  Array row(VT_VARIANT, {{512, 0}});
+  for (LONG k = 0; k < 256; ++k) wide.Put({k}, row.AsVariant(VT_VARIANT));  // each a copy
+  EXPECT_EQ("VT_ARRAY|VT_VARIANT (too large)", ToValue(wide.AsVariant(VT_VARIANT)).asText());
 }
 
 TEST(VariantConversion, HostileArraysAreRefusedNotRead) {

@@ -1,6 +1,15 @@
-// The yardstick of the benchmark: the least a Win32 program with a window does, built like
-// VelmarisDiag.exe (static, Unicode). It shows an empty window and waits to be closed.
+// The yardsticks of the benchmark, built like VelmarisDiag.exe (static, Unicode): the least a
+// Win32 program with a window does; and, built with BENCH_WITH_COMPONENT, the same window that
+// also starts OLE and creates and activates the acquisition component in it, as the program
+// must before its window shows. Each shows its window and waits to be closed.
 #include <windows.h>
+
+#ifdef BENCH_WITH_COMPONENT
+#include <memory>
+
+#include "link/win32/ActiveXHost.h"
+#include "link/win32/ComSupport.h"
+#endif
 
 namespace {
 
@@ -15,6 +24,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+#ifdef BENCH_WITH_COMPONENT
+  velmaris::OleSession ole;
+#endif
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = &WindowProc;
   windowClass.hInstance = instance;
@@ -23,6 +35,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   RegisterClassW(&windowClass);
   HWND hwnd = CreateWindowExW(0, L"BareWindow", L"BareWindow", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                               CW_USEDEFAULT, 480, 460, nullptr, nullptr, instance, nullptr);
+#ifdef BENCH_WITH_COMPONENT
+  // Where and how big the program places the control: 34 pixels square near the bottom left.
+  const std::unique_ptr<velmaris::ActiveXHost> component =
+      velmaris::ActiveXHost::Create(hwnd, RECT{8, 380, 42, 414});
+#endif
   ShowWindow(hwnd, show);
   UpdateWindow(hwnd);
   MSG message;

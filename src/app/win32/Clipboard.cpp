@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "link/Failure.h"
+#include "common/Failure.h"
 
 namespace velmaris {
 

@@ -6,7 +6,6 @@ namespace velmaris {
 
 // The window frmQel as designed: sizes and places in twips (1/1440 inch), converted at the
 // display's real DPI when the window is built.
-inline constexpr const wchar_t* kFormCaption = L"Diagnóstico de Compatibilidad de Velmaris";
 inline constexpr int kClientWidthTwips = 7080;
 inline constexpr int kClientHeightTwips = 6570;
 

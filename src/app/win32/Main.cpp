@@ -11,7 +11,7 @@
 #include "app/win32/FormDescription.h"
 #include "app/win32/MainWindow.h"
 #include "app/win32/ModalMessage.h"
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "link/UnavailableControl.h"
 #include "link/win32/ActiveXHost.h"
 #include "link/win32/ComSupport.h"

@@ -3,11 +3,12 @@
 #include <exception>
 #include <iterator>
 
+#include "app/WindowCaption.h"
 #include "app/frmQel.h"
 #include "app/win32/Clipboard.h"
 #include "app/win32/FormDescription.h"
 #include "app/win32/ModalMessage.h"
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "platform/win32/Utf16.h"
 
 namespace velmaris {
@@ -95,9 +96,9 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance) {
 
   RECT frame = {0, 0, window->ToPixelsX(kClientWidthTwips), window->ToPixelsY(kClientHeightTwips)};
   AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
-  HWND hwnd = CreateWindowExW(kFormExStyle, kWindowClass, kFormCaption, kFormStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                              nullptr, nullptr, instance, window.get());
+  HWND hwnd = CreateWindowExW(kFormExStyle, kWindowClass, Widen(kWindowCaption).c_str(), kFormStyle,
+                              CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                              frame.bottom - frame.top, nullptr, nullptr, instance, window.get());
   if (hwnd == nullptr) {
     FailInTool(Narrow(LastErrorText(L"No se pudo crear la ventana")));
   }

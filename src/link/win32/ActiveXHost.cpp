@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "link/win32/ComObject.h"
 #include "link/win32/ComSupport.h"
 #include "platform/win32/Utf16.h"
@@ -84,10 +84,7 @@ class HostSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override {
     return window_ != nullptr ? S_OK : S_FALSE;
   }
-  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override {
-    inPlaceActive_ = true;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** ui,
                                              LPRECT position, LPRECT clip,
@@ -114,10 +111,7 @@ class HostSite final : public IOleClientSite,
   }
   HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
-    inPlaceActive_ = false;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override {
@@ -141,8 +135,6 @@ class HostSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
-
-  bool inPlaceActive() const { return inPlaceActive_; }
 
   // IOleControlSite: the window is the control's only container; it has no extender object,
   // no property pages and no accelerators for the control.
@@ -207,7 +199,6 @@ class HostSite final : public IOleClientSite,
   ContainerAmbience ambience_;
   int dpiX_;
   int dpiY_;
-  bool inPlaceActive_ = false;
 };
 
 // The control's saved settings as the window keeps them: its extent and one further value.

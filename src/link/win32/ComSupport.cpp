@@ -1,8 +1,6 @@
 #include "link/win32/ComSupport.h"
 
-#include <cstdio>
-
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "platform/win32/Utf16.h"
 
 namespace velmaris {
@@ -13,8 +11,11 @@ std::string BstrToUtf8(BSTR text) {
 }
 
 std::string DescribeHresult(HRESULT hr) {
-  char code[16];
-  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+  // Eight upper-case hexadecimal digits, written by hand: the C library's formatting would
+  // bring its whole floating-point printer into the program.
+  std::string code = "0x";
+  for (int shift = 28; shift >= 0; shift -= 4)
+    code += "0123456789ABCDEF"[(static_cast<unsigned long>(hr) >> shift) & 0xF];
 
   wchar_t* buffer = nullptr;
   const DWORD length = FormatMessageW(

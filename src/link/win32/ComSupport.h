@@ -41,26 +41,6 @@ class UniqueVariant {
   VARIANT value_;
 };
 
-// A BSTR that frees itself.
-class UniqueBstr {
- public:
-  UniqueBstr() = default;
-  explicit UniqueBstr(const wchar_t* text) : value_(SysAllocString(text)) {}
-  ~UniqueBstr() { SysFreeString(value_); }
-  UniqueBstr(const UniqueBstr&) = delete;
-  UniqueBstr& operator=(const UniqueBstr&) = delete;
-
-  BSTR get() const { return value_; }
-  BSTR* receive() {
-    SysFreeString(value_);
-    value_ = nullptr;
-    return &value_;
-  }
-
- private:
-  BSTR value_ = nullptr;
-};
-
 // The EXCEPINFO of one Invoke; its strings are freed with it.
 class UniqueExcepInfo {
  public:

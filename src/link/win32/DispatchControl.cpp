@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "link/Failure.h"
+#include "common/Failure.h"
 #include "link/win32/VariantConversion.h"
 
 namespace velmaris {

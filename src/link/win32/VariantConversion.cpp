@@ -4,15 +4,11 @@
 
 #include <cstring>
 
+#include "link/ConversionBudget.h"
 #include "link/win32/ComSupport.h"
 
 namespace velmaris {
 namespace {
-
-// Guards against references that point back at themselves and absurdly deep nesting.
-constexpr int kMaxDepth = 32;
-// Far above any identification array; beyond it an array is not read at all.
-constexpr uint64_t kMaxElements = 1u << 20;
 
 const char* BaseTypeName(VARTYPE type) {
   switch (type) {
@@ -125,7 +121,25 @@ size_t ElementSize(VARTYPE type) {
   }
 }
 
-Value Convert(const VARIANT& variant, int depth);
+// Ends the reading of a whole value that breaks the budget.
+struct Refused {
+  const char* why;
+};
+
+void Check(ConversionBudget::Verdict verdict) {
+  switch (verdict) {
+    case ConversionBudget::Verdict::TooLarge:
+      throw Refused{" (too large)"};
+    case ConversionBudget::Verdict::TooDeep:
+      throw Refused{" (nested too deep)"};
+    case ConversionBudget::Verdict::RefersBack:
+      throw Refused{" (refers back to itself)"};
+    default:
+      return;
+  }
+}
+
+Value Convert(const VARIANT& variant, ConversionBudget& budget);
 
 // Holds a SAFEARRAY's data locked while it is read.
 class ArrayAccess {
@@ -145,9 +159,10 @@ class ArrayAccess {
   void* data_ = nullptr;
 };
 
-Value ConvertArray(VARTYPE declared, SAFEARRAY* array, int depth) {
+Value ConvertArray(VARTYPE declared, SAFEARRAY* array, ConversionBudget& budget) {
   const std::string name = VariantTypeName(static_cast<VARTYPE>(VT_ARRAY | declared));
   if (array == nullptr) return Value::unsupported(name + " (null)");
+  Check(budget.Follow(array));
 
   // The array's own idea of its element type wins over what the VARIANT claims, and its element
   // size must agree with that type, or the data cannot be read safely.
@@ -171,37 +186,49 @@ Value ConvertArray(VARTYPE declared, SAFEARRAY* array, int depth) {
     bound.count =
         upper >= lower ? static_cast<uint32_t>(static_cast<int64_t>(upper) - lower + 1) : 0;
     total *= bound.count;
-    if (total > kMaxElements) return Value::unsupported(name + " (too large)");
+    // Checked per dimension, before anything is allocated, so the product cannot wrap.
+    if (total > ConversionBudget::kElements) Check(ConversionBudget::Verdict::TooLarge);
     result.bounds.push_back(bound);
   }
+  Check(budget.Spend(total));
   if (total == 0) return Value::array(std::move(result));
 
   ArrayAccess access(array);
   if (access.data() == nullptr) return Value::unsupported(name);
   result.elements.reserve(static_cast<size_t>(total));
   for (uint64_t i = 0; i < total; ++i) {
-    // Each element is read through a by-reference VARIANT, so every element type takes the
+    const unsigned char* data = access.data() + i * elementSize;
+    if (elementType == VT_VARIANT) {
+      result.elements.push_back(Convert(*reinterpret_cast<const VARIANT*>(data), budget));
+      continue;
+    }
+    // Any other element is read through a by-reference VARIANT, so every element type takes the
     // same path as a single value does.
     VARIANT element;
     VariantInit(&element);
     element.vt = static_cast<VARTYPE>(VT_BYREF | elementType);
-    element.byref = const_cast<unsigned char*>(access.data() + i * elementSize);
-    result.elements.push_back(Convert(element, depth + 1));
+    element.byref = const_cast<unsigned char*>(data);
+    result.elements.push_back(Convert(element, budget));
   }
   return Value::array(std::move(result));
 }
 
-Value Convert(const VARIANT& variant, int depth) {
-  const VARTYPE vt = variant.vt;
-  if (depth > kMaxDepth) return Value::unsupported(VariantTypeName(vt) + " (nested too deep)");
+// Reads one VARIANT one level deeper than its container.
+Value Convert(const VARIANT& variant, ConversionBudget& budget) {
+  Check(budget.Enter());
+  struct Leave {
+    ConversionBudget& budget;
+    ~Leave() { budget.Leave(); }
+  } leave{budget};
 
+  const VARTYPE vt = variant.vt;
   const bool byRef = (vt & VT_BYREF) != 0;
   const VARTYPE base = vt & VT_TYPEMASK;
   if (byRef && variant.byref == nullptr) return Value::unsupported(VariantTypeName(vt) + " (null)");
 
   if (vt & VT_ARRAY) {
     SAFEARRAY* array = byRef ? *variant.pparray : variant.parray;
-    return ConvertArray(base, array, depth);
+    return ConvertArray(base, array, budget);
   }
   if (vt & ~(VT_BYREF | VT_TYPEMASK)) return Value::unsupported(VariantTypeName(vt));
 
@@ -238,23 +265,22 @@ Value Convert(const VARIANT& variant, int depth) {
     case VT_R8:
       return Value::real(byRef ? *variant.pdblVal : variant.dblVal);
     case VT_DATE:
-      return Value::real(byRef ? *variant.pdate : variant.date);
-    case VT_CY: {
-      const CY amount = byRef ? *variant.pcyVal : variant.cyVal;
-      return Value::real(static_cast<double>(amount.int64) / 10000.0);
-    }
+      return Value::date(byRef ? *variant.pdate : variant.date);
+    case VT_CY:
+      return Value::currency((byRef ? *variant.pcyVal : variant.cyVal).int64);
     case VT_DECIMAL: {
-      DECIMAL number = byRef ? *variant.pdecVal : variant.decVal;
-      double real = 0.0;
-      if (FAILED(VarR8FromDec(&number, &real))) return Value::unsupported(VariantTypeName(vt));
-      return Value::real(real);
+      const DECIMAL& number = byRef ? *variant.pdecVal : variant.decVal;
+      if (number.scale > 28) return Value::unsupported(VariantTypeName(vt));
+      return Value::decimal(number.sign != 0, number.scale, number.Hi32, number.Lo64);
     }
     case VT_BSTR:
       return Value::text(BstrToUtf8(byRef ? *variant.pbstrVal : variant.bstrVal));
     case VT_VARIANT:
-      // Only meaningful by reference: a VARIANT inside another, e.g. an array element.
+      // Only meaningful by reference: a VARIANT that stands for another one.
       if (!byRef) return Value::unsupported(VariantTypeName(vt));
-      return Convert(*variant.pvarVal, depth + 1);
+      Check(budget.Follow(variant.pvarVal));
+      Check(budget.Spend(1));
+      return Convert(*variant.pvarVal, budget);
     default:
       return Value::unsupported(VariantTypeName(base));
   }
@@ -272,6 +298,13 @@ std::string VariantTypeName(VARTYPE type) {
   return name + "VT_" + std::to_string(base);
 }
 
-Value ToValue(const VARIANT& variant) { return Convert(variant, 0); }
+Value ToValue(const VARIANT& variant) {
+  ConversionBudget budget;
+  try {
+    return Convert(variant, budget);
+  } catch (const Refused& refused) {
+    return Value::unsupported(VariantTypeName(variant.vt) + refused.why);
+  }
+}
 
 }  // namespace velmaris

@@ -8,8 +8,10 @@ namespace velmaris {
 
 // Converts what the component hands over into the core's value. Never fails on odd input: a
 // type the tool cannot read, a null reference or an unreadable array becomes an Unsupported
-// value named after its VARIANT type (e.g. "VT_DISPATCH"). VT_CY and VT_DATE become reals (the
-// currency amount; the Automation day number), VT_BSTR becomes UTF-8 text.
+// value named after its VARIANT type (e.g. "VT_DISPATCH"). The work is bounded
+// (ConversionBudget): a value that refers back to itself, nests too deep or holds too many
+// elements becomes one Unsupported value as a whole. VT_CY, VT_DATE and VT_DECIMAL become reals
+// that keep their own text form; VT_BSTR becomes UTF-8 text.
 Value ToValue(const VARIANT& variant);
 
 // The name of a VARIANT type, e.g. "VT_BYREF|VT_I2", for messages and logs.

@@ -6,7 +6,8 @@
 namespace velmaris {
 
 // The one failure type of the program: a failed component call, a conversion out of range,
-// an overflow. It carries the source text the user is shown and a description.
+// an overflow. It carries the source text the user is shown and a description. Every part may
+// raise it, so it lives below all of them.
 class Failure : public std::runtime_error {
  public:
   Failure(std::string source, std::string description)
@@ -24,6 +25,10 @@ class Failure : public std::runtime_error {
 
 // Source text of failures that arise in the tool itself rather than in the component.
 inline constexpr const char* kToolSource = "VelmarisDiag";
+
+// Descriptions of the tool's own conversion failures, as the platform words them in Spanish.
+inline constexpr const char* kOverflow = "Desbordamiento";
+inline constexpr const char* kTypeMismatch = "No coinciden los tipos";
 
 // Raises a failure of the tool's own.
 [[noreturn]] inline void FailInTool(const std::string& description) {

@@ -1,0 +1,43 @@
+#include "common/ComponentText.h"
+
+namespace velmaris {
+
+namespace {
+
+bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Length in bytes of the control character starting at `at`, 0 when there is none.
+size_t ControlLength(std::string_view text, size_t at) {
+  const auto byte = [&](size_t k) {
+    return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0u;
+  };
+  if (byte(0) < 0x20 && at < text.size()) return 1;
+  if (byte(0) == 0x7F) return 1;
+  if (byte(0) == 0xC2 && byte(1) >= 0x80 && byte(1) <= 0x9F) return 2;  // U+0080-009F
+  if (byte(0) == 0xE2 && byte(1) == 0x80 && (byte(2) == 0xA8 || byte(2) == 0xA9)) return 3;
+  return 0;
+}
+
+}  // namespace
+
+std::string ComponentText(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size() < kComponentTextLimit * 4 ? text.size() : kComponentTextLimit * 4);
+  size_t characters = 0;
+  for (size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (!IsContinuationByte(lead) && characters++ == kComponentTextLimit) {
+      shown += kCutMark;
+      break;
+    }
+    if (const size_t control = ControlLength(text, at)) {
+      shown += kControlStandIn;
+      at += control;
+      continue;
+    }
+    shown += text[at++];
+  }
+  return shown;
+}
+
+}  // namespace velmaris
