@@ -160,6 +160,12 @@ std::wstring ClipboardText() {
   throw std::runtime_error("clipboard busy");
 }
 
+void EmptyTheClipboard() {
+  if (!OpenClipboard(nullptr)) throw std::runtime_error("clipboard busy");
+  EmptyClipboard();
+  CloseClipboard();
+}
+
 AppUnderTest::AppUnderTest(const Options& options) {
   const std::wstring folder = TempFolder();
   runName_ = UniqueRunName();

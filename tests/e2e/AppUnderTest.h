@@ -79,5 +79,7 @@ std::wstring FromUnixPath(const std::string& path);
 std::string RequiredEnvironment(const char* name);
 // Unicode text on the clipboard, as another program would paste it.
 std::wstring ClipboardText();
+// Leaves the clipboard empty, so that an earlier copy cannot pass for the next one.
+void EmptyTheClipboard();
 
 }  // namespace velmaris::e2e

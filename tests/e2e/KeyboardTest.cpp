@@ -28,12 +28,6 @@ void ExpectFocusAfter(AppUnderTest& app, WORD key, WORD modifier, const std::wst
   EXPECT_TRUE(app.WaitForFocus(Control(app, name))) << "focus on " << Utf8(name);
 }
 
-void EmptyTheClipboard() {
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  CloseClipboard();
-}
-
 // The window up with its scan settled: a start-up error answered from the keyboard, or the
 // KoraNET unit found and both maintenance buttons shown.
 void StartAndSettle(AppUnderTest& app, bool startupError) {

@@ -246,6 +246,7 @@ TEST(Scan, NoUnitAtLevelEightEndsWithTheOldUsbUnitsNoteAndWhatWindowsSees) {
               ::testing::Contains("* Para que se escanee, dale un número del COM1 al COM20:"));
   EXPECT_THAT(windowsLines, ::testing::Contains(kDevicesHeading));
 
+  EmptyTheClipboard();
   app.Click(app.Button(L"Copiar Informe"));
   std::wstring copied;
   ASSERT_TRUE(app.WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 10000));

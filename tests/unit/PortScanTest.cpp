@@ -303,8 +303,8 @@ TEST_F(PortScan, LeavingConnectedRetriesTheUnitsPort) {
 }
 
 TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised) {
-  testing::FakeView view;
-  testing::FakeControl control;
+  fakes::FakeView view;
+  fakes::FakeControl control;
   frmQel form(
       view, control, [] { return int16_t{8}; },
       []() -> WindowsDevices { throw Failure(kToolSource, "sin memoria"); });
