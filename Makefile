@@ -108,9 +108,10 @@ run: deps build-wine
 	  $(call failed,starting the tool under Wine,the reason is above)
 
 # Figures of the Windows build under Wine (start-up, size, calls per tick, memory); not a test.
-bench: deps build-windows
-	cmake --build --preset windows --target bench_programs
-	@tools/bench.py
+bench: deps build-wine
+	@cmake --build --preset $(WINE_PRESET) --target bench_programs || \
+	  $(call failed,building the benchmark's programs,$(compiler_said))
+	@tools/bench.py 10 build/$(WINE_PRESET) || $(call failed,the benchmark,the reason is above)
 
 # Always the 32-bit file: the maker's component is a 32-bit in-process server, which a 64-bit
 # process cannot load.

@@ -11,6 +11,9 @@
 
     tools/bench.py [runs [build dir]]   (the build dir, build/windows by default, holds the
                                         programs: its bench_programs target)
+
+The size is always the 32-bit release file's (build/windows), the one users get; the timings are
+of the build given, which is build/windows64 where this machine cannot run 32-bit programs.
 """
 import datetime
 import os
@@ -22,6 +25,7 @@ import tempfile
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else os.path.join(ROOT, 'build', 'windows')
 BIN = os.path.join(BUILD, 'bin')
+RELEASE_EXE = os.path.join(ROOT, 'build', 'windows', 'bin', 'VelmarisDiag.exe')
 WINE_DIR = os.path.join(BUILD, 'wine-bench')
 SCRIPTS = os.path.join(ROOT, 'tests', 'wine')
 SCENARIOS = os.path.join(ROOT, 'tests', 'simulator', 'scenarios')
@@ -35,18 +39,22 @@ def windows_path(path):
 
 
 def wine_environment():
-    env = dict(os.environ, WINEARCH='win32', WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=',
-               WINEPREFIX=os.path.join(WINE_DIR, 'prefix'))
+    """The Wine loader and settings of the bench's prefix, as the test scripts choose them."""
+    said = subprocess.run(['bash', '-c', '. "$0" "$1" && printf "%s\\0" "$wine" && env -0',
+                           os.path.join(SCRIPTS, 'wine-env'), WINE_DIR],
+                          check=True, capture_output=True).stdout.decode()
+    loader, *variables = said.split('\0')
+    env = dict(variable.split('=', 1) for variable in variables if '=' in variable)
     with open(os.path.join(WINE_DIR, 'display')) as f:
         env['DISPLAY'] = ':' + f.read().strip()
-    return env
+    return loader, env
 
 
-def drive(env, *arguments):
+def drive(wine, env, *arguments):
     """Runs bench_driver under Wine; its figures, one dict per program line."""
     # Wine's services may inherit the output, so it goes to a file rather than a pipe.
     with tempfile.TemporaryFile('w+') as out:
-        subprocess.run(['wine', os.path.join(BIN, 'bench_driver.exe'), *arguments], env=env,
+        subprocess.run([wine, os.path.join(BIN, 'bench_driver.exe'), *arguments], env=env,
                        stdout=out, stdin=subprocess.DEVNULL, check=True)
         out.seek(0)
         lines = [line.split() for line in out.read().splitlines() if ' ms=' in line]
@@ -67,17 +75,17 @@ def calls_per_tick(log_path):
     return later.count('get LinkOpen'), len(later), sorted(set(later))
 
 
-def regedit(env, lines):
+def regedit(wine, env, lines):
     """Imports registry lines into the prefix."""
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, 'devices.reg')
         with open(path, 'w', encoding='utf-16') as f:
             f.write('Windows Registry Editor Version 5.00\r\n\r\n' + '\r\n'.join(lines) + '\r\n')
-        subprocess.run(['wine', 'regedit', '/s', windows_path(path)], env=env, check=True,
+        subprocess.run([wine, 'regedit', '/s', windows_path(path)], env=env, check=True,
                        stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
 
-def windows_devices(env, runs):
+def windows_devices(wine, env, runs):
     """Times reading what Windows sees with EXTRA_DEVICES more devices in the device tree."""
     ports = '{4D36E978-E325-11CE-BFC1-08002BE10318}'
     others = ['{36FC9E60-C465-11CF-8056-444553540000}', '{4D36E96B-E325-11CE-BFC1-08002BE10318}',
@@ -89,15 +97,15 @@ def windows_devices(env, runs):
         lines += [key, f'"ClassGUID"="{setup_class}"', f'"FriendlyName"="Bench device {n}"', '']
         if setup_class == ports:
             lines += [key[:-1] + '\\Device Parameters]', f'"PortName"="COM{100 + n}"', '']
-    regedit(env, lines)
+    regedit(wine, env, lines)
     try:
         with tempfile.TemporaryFile('w+') as out:
-            subprocess.run(['wine', os.path.join(BIN, 'windows_devices_bench.exe'), str(runs)],
+            subprocess.run([wine, os.path.join(BIN, 'windows_devices_bench.exe'), str(runs)],
                            env=env, stdout=out, stdin=subprocess.DEVNULL, check=True)
             out.seek(0)
             line = next(line for line in out.read().splitlines() if ' ms=' in line)
     finally:
-        regedit(env, [f'[-{BENCH_DEVICES_KEY}]'])
+        regedit(wine, env, [f'[-{BENCH_DEVICES_KEY}]'])
     return dict(field.split('=') for field in line.split()[1:])
 
 
@@ -108,28 +116,30 @@ def main(runs):
     subprocess.run([os.path.join(SCRIPTS, 'wine-setup'), WINE_DIR,
                     os.path.join(BIN, 'qelsim.dll')], check=True, stdout=subprocess.DEVNULL)
     try:
-        env = wine_environment()
+        wine, env = wine_environment()
         env['QELSIM_SCENARIO'] = windows_path(os.path.join(SCENARIOS, 'com3-unit.txt'))
         log = os.path.join(WINE_DIR, 'bench-calls.log')
         env['QELSIM_LOG'] = windows_path(log)
-        drive(env, 'startup', '1', bare, hosting, app)  # warm the caches for all alike
-        bare_start, hosting_start, app_start = drive(env, 'startup', str(runs), bare, hosting, app)
+        drive(wine, env, 'startup', '1', bare, hosting, app)  # warm the caches for all alike
+        bare_start, hosting_start, app_start = drive(wine, env, 'startup', str(runs), bare, hosting,
+                                                   app)
         if os.path.exists(log):
             os.remove(log)
-        (app_held,) = drive(env, 'hold', str(CONNECTED_SECONDS), app)
-        (bare_held,) = drive(env, 'hold', str(CONNECTED_SECONDS), bare)
+        (app_held,) = drive(wine, env, 'hold', str(CONNECTED_SECONDS), app)
+        (bare_held,) = drive(wine, env, 'hold', str(CONNECTED_SECONDS), bare)
         ticks, calls, kinds = calls_per_tick(log)
-        devices = windows_devices(env, runs)
+        devices = windows_devices(wine, env, runs)
     finally:
         subprocess.run([os.path.join(SCRIPTS, 'wine-cleanup'), WINE_DIR], check=False)
 
-    exe = os.path.join(BIN, 'VelmarisDiag.exe')
+    exe = RELEASE_EXE
     with tempfile.TemporaryDirectory() as folder:
         stripped = os.path.join(folder, 'VelmarisDiag.exe')
         shutil.copy(exe, stripped)
         subprocess.run(['i686-w64-mingw32-strip', stripped], check=True)
         stripped_size = os.path.getsize(stripped)
-    wine = subprocess.run(['wine', '--version'], capture_output=True, text=True).stdout.strip()
+    version = subprocess.run([wine, '--version'], capture_output=True, text=True).stdout.strip()
+    width = '64-bit test build' if env['WINEARCH'] == 'win64' else '32-bit build'
 
     def ms(figures):
         return f"{float(figures['ms']):.0f} ms (min {float(figures['min']):.0f}, " \
@@ -137,8 +147,8 @@ def main(runs):
 
     ratio = float(app_start['ms']) / float(bare_start['ms'])
     hosting_ratio = float(app_start['ms']) / float(hosting_start['ms'])
-    print(f'Measured {datetime.date.today().isoformat()} with `make bench` ({wine}, Xvfb, '
-          f'{runs} starts of each program taking turns, medians):\n')
+    print(f'Measured {datetime.date.today().isoformat()} with `make bench` ({version}, Xvfb, '
+          f'{width}, {runs} starts of each program taking turns, medians):\n')
     print(f'- Start-up to the first painted window: {ms(app_start)}; the bare Win32 window '
           f'program {ms(bare_start)}, ratio {ratio:.2f}; the bare window that also starts OLE '
           f'and creates and activates the simulated component {ms(hosting_start)}, '

@@ -37,8 +37,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                               CW_USEDEFAULT, 480, 460, nullptr, nullptr, instance, nullptr);
 #ifdef BENCH_WITH_COMPONENT
   // Where and how big the program places the control: 34 pixels square near the bottom left.
+  // Its site answers the ambient properties as the program's does, so the component works.
+  const velmaris::ContainerAmbience ambience{L"QelCtrlMain1",
+                                             static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
+                                             0x80000012, 0x8000000F};
   const std::unique_ptr<velmaris::ActiveXHost> component =
-      velmaris::ActiveXHost::Create(hwnd, RECT{8, 380, 42, 414});
+      velmaris::ActiveXHost::Create(hwnd, RECT{8, 380, 42, 414}, ambience);
 #endif
   ShowWindow(hwnd, show);
   UpdateWindow(hwnd);
