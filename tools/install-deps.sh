@@ -46,9 +46,14 @@ if [ "$wine_build" = windows ] && ! dpkg --print-foreign-architectures | grep -q
     fail "could not add the i386 architecture, which Wine's 32-bit side needs" \
       "add it by hand (dpkg --add-architecture i386), or use the 64-bit path: VELMARIS_WIN64=1"
 fi
-$sudo apt-get update -qq ||
-  fail "apt-get update failed: the package lists could not be read" \
-    "check that Debian's package mirror can be reached, then run the command again"
+# A mirror in the middle of a sync can fail one index (the security lists of one architecture,
+# say) while the rest is read: try again once, then go on with what was read, since the install
+# below says plainly whether a package is still missing.
+if ! $sudo apt-get update -qq; then
+  sleep 5
+  $sudo apt-get update -qq ||
+    echo "install-deps: some package lists could not be read; trying with those that were" >&2
+fi
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
   fail "apt-get could not install the packages (see its messages above)" \
     "mend what apt-get names (a held package, a full disk, no mirror), then run the command again"
