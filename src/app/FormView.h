@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/FormEvent.h"
+
 namespace velmaris {
 
 enum class MaintenanceButton { Reset, Detect };
@@ -19,6 +21,8 @@ class FormView {
   // Windows colour value 0x00BBGGRR.
   virtual void SetStatusColour(uint32_t colour) = 0;
   virtual void ShowButton(MaintenanceButton button) = 0;
+  // Whether the button of a click is shown and enabled, so that a click can still mean it.
+  virtual bool CanBeClicked(FormEvent click) = 0;
   virtual void EnableTimer(bool enabled) = 0;
   // Replaces whatever the clipboard holds, in any format, by the plain text.
   virtual void PutOnClipboard(const std::string& text) = 0;

@@ -42,19 +42,6 @@ bool Contains(const std::vector<std::pair<std::string, std::string>>& shown,
   return std::find(shown.begin(), shown.end(), failure) != shown.end();
 }
 
-// Marks an event as being handled for as long as it lives.
-class EventInProgress {
- public:
-  explicit EventInProgress(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
-  ~EventInProgress() { flag_ = before_; }
-  EventInProgress(const EventInProgress&) = delete;
-  EventInProgress& operator=(const EventInProgress&) = delete;
-
- private:
-  bool& flag_;
-  bool before_;  // an exit click inside another event leaves that event marked
-};
-
 }  // namespace
 
 frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
@@ -62,7 +49,9 @@ frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery wi
     : View(view),
       QelCtrlMain1(control),
       WindowsVersionLevel(std::move(windowsVersionLevel)),
-      SurveyWindowsDevices(std::move(windowsDevices)) {}
+      SurveyWindowsDevices(std::move(windowsDevices)),
+      Gate([this](FormEvent event) { Run(event); },
+           [this](FormEvent click) { return View.CanBeClicked(click); }) {}
 
 void frmQel::Form_Load() {
   ModelNames.FillModelCatalogue();
@@ -176,22 +165,36 @@ void frmQel::cmdReset_Click() { RepairPrescalers(QelCtrlMain1); }
 
 void frmQel::cmdDetect_Click() { ResetBusAccessories(QelCtrlMain1); }
 
-void frmQel::RunEvent(Handler handler) {
-  if (HandlingEvent && handler != &frmQel::cmdExit_Click) return;
-  const EventInProgress inProgress(HandlingEvent);
+void frmQel::Raise(FormEvent event) { Gate.Raise(event); }
+
+void frmQel::Run(FormEvent event) {
   try {
-    (this->*handler)();
+    switch (event) {
+      case FormEvent::Form_Load:
+        return Form_Load();
+      case FormEvent::Timer1_Timer:
+        return Timer1_Timer();
+      case FormEvent::cmdReset_Click:
+        return cmdReset_Click();
+      case FormEvent::cmdDetect_Click:
+        return cmdDetect_Click();
+      case FormEvent::cmdCopy_Click:
+        return cmdCopy_Click();
+      case FormEvent::cmdExit_Click:
+      case FormEvent::CloseRequest:
+        return cmdExit_Click();
+    }
   } catch (const Failure& failure) {
-    ShowFailure(handler, failure.source(), failure.description());
+    ShowFailure(event, failure.source(), failure.description());
   } catch (const std::exception& error) {
-    ShowFailure(handler, kToolSource, error.what());
+    ShowFailure(event, kToolSource, error.what());
   }
 }
 
-void frmQel::ShowFailure(Handler handler, const std::string& source,
+void frmQel::ShowFailure(FormEvent event, const std::string& source,
                          const std::string& description) {
   std::pair<std::string, std::string> shown(ComponentText(source), ComponentText(description));
-  if (handler == &frmQel::Timer1_Timer) {
+  if (event == FormEvent::Timer1_Timer) {
     if (TickFailuresShown.size() == kTickFailureBoxes || Contains(TickFailuresShown, shown)) return;
     TickFailuresShown.push_back(shown);
   }

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/EventGate.h"
+#include "app/FormEvent.h"
 #include "app/FormView.h"
 #include "link/AcquisitionControl.h"
 #include "link/Value.h"
@@ -19,7 +21,6 @@ namespace velmaris {
 class frmQel {
  public:
   using VersionLevelQuery = std::function<int16_t()>;
-  using Handler = void (frmQel::*)();
   static constexpr size_t kTickFailureBoxes = 3;
 
   frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
@@ -32,16 +33,14 @@ class frmQel {
   void cmdReset_Click();
   void cmdDetect_Click();
 
-  // The shell's entry for every event: runs the handler and shows its failure, if any, in one
-  // message box; never throws. An event arriving while another is still being handled (a tick
-  // during the message box, which runs its own message loop) is skipped, except the exit click:
-  // the window holds the unload until the running event ends. Tick failures raise at most
-  // kTickFailureBoxes boxes in the window's life, and none for a failure with the same source
-  // and description as one already shown: a component failing every second, the same way or
-  // with a new text each time, would otherwise raise a box every second. The component's texts
+  // The shell's entry for every event. The gate decides when the event runs; its handler runs
+  // to its end, and a failure is shown in one message box, never thrown. Tick failures raise at
+  // most kTickFailureBoxes boxes in the window's life, and none for a failure with the same
+  // source and description as one already shown: a component failing every second, the same way
+  // or with a new text each time, would otherwise raise a box every second. The component's texts
   // are shown through ComponentText. The program goes on; the timer keeps running unless the
   // handler switched it off.
-  void RunEvent(Handler handler);
+  void Raise(FormEvent event);
 
   void AddInfoLine(const std::string& line);
   void StartScanTimer();
@@ -58,7 +57,8 @@ class frmQel {
   void AdvancePort();
   void WriteNotDetectedAdvice();
   void AddInfoLines(const std::vector<std::string>& lines);
-  void ShowFailure(Handler handler, const std::string& source, const std::string& description);
+  void Run(FormEvent event);
+  void ShowFailure(FormEvent event, const std::string& source, const std::string& description);
 
   // The window's own members, all named in its style: its controls and variables (QelCtrlMain1,
   // ModelNames, PortIndex) and the shell's additions alike.
@@ -69,7 +69,7 @@ class frmQel {
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;
-  bool HandlingEvent = false;
+  EventGate Gate;
   // The tick failures shown so far, as shown: at most kTickFailureBoxes pairs of bounded texts.
   std::vector<std::pair<std::string, std::string>> TickFailuresShown;
 };

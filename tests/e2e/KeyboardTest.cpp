@@ -128,6 +128,29 @@ TEST(Keyboard, TypingEnterSpaceAndEscDoWhatTheyDoOnTheFormAndTheFocusSurvivesOth
   EXPECT_EQ(Text(pane), L"nota ñ\r\nX" + report);
 }
 
+// Inside a component call that lets messages through, the keys are the form's as ever: Tab moves
+// on from the status box and out of the report pane, writing nothing, and Esc closes nothing.
+TEST(Keyboard, TabAndEscDuringAComponentCallAreTheFormsKeys) {
+  AppUnderTest app({"pumping"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  ASSERT_TRUE(app.BringToFront());
+  ASSERT_TRUE(app.WaitForFocus(app.StatusBox()));
+  const std::wstring report = Text(app.ReportPane());
+  ASSERT_TRUE(
+      app.WaitUntil([&] { return app.LogText().find("pumping") != std::string::npos; }, 10000));
+
+  ExpectFocusAfter(app, VK_TAB, 0, L"txtInfo");
+  app.PressKey(VK_ESCAPE);
+  ExpectFocusAfter(app, VK_TAB, 0, L"cmdExit");
+  const std::string log = app.LogText();
+  EXPECT_EQ(log.find("get DeviceInfo -> ", log.find("pumping")), std::string::npos)
+      << "the keys came within the call\n"
+      << log;
+  EXPECT_EQ(Text(app.ReportPane()), report);
+  EXPECT_FALSE(app.WaitForExit(0));
+}
+
 // A component that lets messages through during a call: the close box, Alt+F4 and "Salir" used
 // meanwhile close the program only once the call and its event have ended.
 TEST(Keyboard, ACloseRequestDuringAComponentCallWaitsForTheCallToEnd) {

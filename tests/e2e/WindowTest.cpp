@@ -96,7 +96,7 @@ TEST_F(Window, ReportPaneKeepsAMegabyteOfPastedTextAndAppendsBelowIt) {
   window->SetReportText(pasted);
   form.AddInfoLine("Número de Serie: 12C");
   EXPECT_EQ(window->ReportText(), pasted + "\r\nNúmero de Serie: 12C");
-  form.RunEvent(&frmQel::cmdCopy_Click);
+  form.Raise(FormEvent::cmdCopy_Click);
   EXPECT_EQ(ClipboardText(), Widen(window->ReportText()));
 }
 
@@ -129,7 +129,7 @@ TEST_F(Window, CopyWhileAnotherProgramHoldsTheClipboardTellsTheUserAndLeavesItAl
   const std::wstring caption = Widen(kWindowCaption);
   HANDLE answer = CreateThread(nullptr, 0, &AnswerMessageBox, const_cast<wchar_t*>(caption.c_str()),
                                0, nullptr);
-  form.RunEvent(&frmQel::cmdCopy_Click);
+  form.Raise(FormEvent::cmdCopy_Click);
   WaitForSingleObject(answer, 15000);
   DWORD answered = 1;
   GetExitCodeThread(answer, &answered);
@@ -139,7 +139,7 @@ TEST_F(Window, CopyWhileAnotherProgramHoldsTheClipboardTellsTheUserAndLeavesItAl
   for (HANDLE handle : {holder.ready, holder.release, holding, answer}) CloseHandle(handle);
   EXPECT_EQ(ClipboardText(), L"antes");
 
-  form.RunEvent(&frmQel::cmdCopy_Click);  // once the clipboard is free, the copy goes through
+  form.Raise(FormEvent::cmdCopy_Click);  // once the clipboard is free, the copy goes through
   EXPECT_EQ(ClipboardText(), Widen(window->ReportText()));
 }
 

@@ -195,7 +195,7 @@ void CheckOneInput(const Inputs& in) {
 
   // Through the scan tick that finds the unit: the same lines, and a failure is shown once.
   Unit ticked(in);
-  ticked.form.RunEvent(&frmQel::Timer1_Timer);
+  ticked.form.Raise(FormEvent::Timer1_Timer);
   if (in.identification.isEmpty()) {
     Require(ticked.view.added.empty() && ticked.view.messages.empty(),
             "an Empty identification is a scan outcome");
@@ -205,7 +205,7 @@ void CheckOneInput(const Inputs& in) {
   Require(ticked.view.added == direct.view.added, "the tick writes the same report");
   Require(ticked.view.messages.size() == (failed ? 1u : 0u), "a failed tick shows one message");
   const std::string report = ticked.view.report;
-  ticked.form.RunEvent(&frmQel::Timer1_Timer);
+  ticked.form.Raise(FormEvent::Timer1_Timer);
   Require(ticked.view.report == report, "a connected tick writes nothing");
 }
 

@@ -395,6 +395,7 @@ class Control final : public IDispatch,
   HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override {
     LogLine("InPlaceDeactivate");
+    if (scenario_.pumping.count("InPlaceDeactivate")) PumpMessages("InPlaceDeactivate");
     Deactivate();
     return S_OK;
   }

@@ -68,7 +68,7 @@ struct Soak : ::testing::Test {
   // One tick as the shell delivers it. The fake's call log is the test's, not the program's,
   // memory: it is emptied after each tick.
   void Tick() {
-    form.RunEvent(&frmQel::Timer1_Timer);
+    form.Raise(FormEvent::Timer1_Timer);
     control.calls.clear();
   }
 

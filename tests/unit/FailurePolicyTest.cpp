@@ -17,7 +17,7 @@ const char* const kCaption = "Diagnóstico de Compatibilidad de Velmaris";
 struct FailurePolicy : fakes::FormTest {
   void SetUp() override { Load(); }
 
-  void Tick() { form.RunEvent(&frmQel::Timer1_Timer); }
+  void Tick() { form.Raise(FormEvent::Timer1_Timer); }
 };
 
 TEST_F(FailurePolicy, ShowsOneMessageWithDescriptionAndSourceAndGoesOn) {
@@ -92,7 +92,7 @@ TEST_F(FailurePolicy, ATickFailingWithANewTextEveryTimeRaisesAFewBoxesOnly) {
   EXPECT_EQ(view.messages.back().text, "Se produjo un error: fallo 2\r\nOrigen: QelCtrlInertial");
   // Clicks are still answered every time.
   control.failing.emplace("SavePrescalers", Failure("QelCtrlInertial", "x"));
-  form.RunEvent(&frmQel::cmdReset_Click);
+  form.Raise(FormEvent::cmdReset_Click);
   EXPECT_EQ(view.messages.size(), frmQel::kTickFailureBoxes + 1);
 }
 
@@ -113,8 +113,8 @@ TEST_F(FailurePolicy, ComponentTextsStayOnTheirLineOfTheMessage) {
 
 TEST_F(FailurePolicy, EveryFailedClickIsShown) {
   control.failing.emplace("ResetAccessories", Failure("QelCtrlInertial", "sin bus"));
-  form.RunEvent(&frmQel::cmdDetect_Click);
-  form.RunEvent(&frmQel::cmdDetect_Click);
+  form.Raise(FormEvent::cmdDetect_Click);
+  form.Raise(FormEvent::cmdDetect_Click);
   EXPECT_EQ(view.messages.size(), 2u);
   // A click failing the way a tick already did is still shown.
   control.failing.emplace("LinkOpen", Failure("QelCtrlInertial", "sin bus"));
@@ -125,35 +125,35 @@ TEST_F(FailurePolicy, EveryFailedClickIsShown) {
 TEST_F(FailurePolicy, ATickDuringTheMessageIsSkipped) {
   control.failing.emplace("ResetAccessories", Failure("QelCtrlInertial", "sin bus"));
   view.whileMessageShown = [this] { Tick(); };
-  form.RunEvent(&frmQel::cmdDetect_Click);
+  form.Raise(FormEvent::cmdDetect_Click);
   EXPECT_THAT(control.calls, ElementsAre("ResetAccessories failed"));
   view.whileMessageShown = nullptr;
   Tick();
   EXPECT_THAT(control.calls, ::testing::Contains("PortNumber=0"));
 }
 
-// "Salir" while another event runs is not lost: the window is asked to unload (and holds that
-// until the running event ends), and the running event stays marked as running.
+// "Salir" while the box of a failed event is up is not lost: it is kept, and the window unloads
+// once that event has ended; the tick that came meanwhile is skipped.
 TEST_F(FailurePolicy, AnExitClickDuringTheMessageStillUnloads) {
   control.failing.emplace("ResetAccessories", Failure("QelCtrlInertial", "sin bus"));
   view.whileMessageShown = [this] {
-    form.RunEvent(&frmQel::cmdExit_Click);
+    form.Raise(FormEvent::cmdExit_Click);
     Tick();
   };
-  form.RunEvent(&frmQel::cmdDetect_Click);
-  EXPECT_TRUE(view.unloaded);
+  form.Raise(FormEvent::cmdDetect_Click);
+  EXPECT_EQ(view.unloads, 1);
   EXPECT_THAT(control.calls, ElementsAre("ResetAccessories failed"));
 }
 
 TEST_F(FailurePolicy, AFailingMessageBoxStaysInside) {
   view.whileMessageShown = [] { throw std::runtime_error("no box"); };
   control.failing.emplace("SavePrescalers", Failure("QelCtrlInertial", "x"));
-  EXPECT_NO_THROW(form.RunEvent(&frmQel::cmdReset_Click));
+  EXPECT_NO_THROW(form.Raise(FormEvent::cmdReset_Click));
   EXPECT_EQ(view.messages.size(), 1u);
   // The guard was released: the next event runs.
   view.whileMessageShown = nullptr;
   control.failing.clear();
-  form.RunEvent(&frmQel::cmdReset_Click);
+  form.Raise(FormEvent::cmdReset_Click);
   EXPECT_THAT(control.calls, ::testing::Contains("SavePrescalers"));
 }
 

@@ -37,6 +37,9 @@ class FakeControl : public AcquisitionControl {
   Value prescalers[2] = {Value::integer(1, 8, false), Value::integer(1, 8, false)};
   // When set, LinkOpen reads return these values, one per read, instead of the link state.
   std::deque<Value> linkOpenReads;
+  // Runs once, inside the next call of an operation name or call log entry, as the window's
+  // messages do when a component lets them through while it works.
+  std::map<std::string, std::function<void()>> whileCalling;
 
   bool open = false;
   int16_t port = -1;
@@ -86,6 +89,13 @@ class FakeControl : public AcquisitionControl {
 
  private:
   void Call(const std::string& operation, const std::string& entry) {
+    for (const std::string& name : {operation, entry}) {
+      auto pumping = whileCalling.find(name);
+      if (pumping == whileCalling.end()) continue;
+      const std::function<void()> messages = std::move(pumping->second);
+      whileCalling.erase(pumping);
+      messages();
+    }
     if (runningOutOfMemory.count(operation) + runningOutOfMemory.count(entry) > 0) {
       calls.push_back(entry + " failed");
       throw std::bad_alloc();
@@ -116,10 +126,14 @@ class FakeView : public FormView {
   bool timerEnabled = false;
   std::optional<std::string> clipboard;
   std::vector<MessageBoxShown> messages;
-  bool unloaded = false;
+  int unloads = 0;
+  // Clicks whose buttons are shown but disabled.
+  std::set<FormEvent> disabled;
   int reportWrites = 0;
   // Runs while a message box is up, as the box's own message loop would run other events.
   std::function<void()> whileMessageShown;
+  // Runs while the window unloads, as the control's deactivation may let messages through.
+  std::function<void()> whileUnloading;
 
   std::string ReportText() override { return report; }
   void SetReportText(const std::string& text) override {
@@ -138,7 +152,15 @@ class FakeView : public FormView {
     messages.push_back({text, title});
     if (whileMessageShown) whileMessageShown();
   }
-  void Unload() override { unloaded = true; }
+  bool CanBeClicked(FormEvent click) override {
+    if (disabled.count(click) > 0) return false;
+    if (click == FormEvent::cmdReset_Click) return resetVisible;
+    return click != FormEvent::cmdDetect_Click || detectVisible;
+  }
+  void Unload() override {
+    ++unloads;
+    if (whileUnloading) whileUnloading();
+  }
 };
 
 // An identification array as DeviceInfo hands it over: rows 0 to rows - 1 (at most 4), columns 0

@@ -310,7 +310,7 @@ TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised)
       []() -> WindowsDevices { throw Failure(kToolSource, "sin memoria"); });
   form.Form_Load();
   for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) {
-    form.RunEvent(&frmQel::Timer1_Timer);
+    form.Raise(FormEvent::Timer1_Timer);
   }
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(view.status, "NO DETECTADO");

@@ -77,7 +77,7 @@ TEST_F(Startup, ExitUnloadsWithoutTouchingTheComponent) {
   form.Form_Load();
   control.calls.clear();
   form.cmdExit_Click();
-  EXPECT_TRUE(view.unloaded);
+  EXPECT_EQ(view.unloads, 1);
   EXPECT_TRUE(control.calls.empty());
 }
 

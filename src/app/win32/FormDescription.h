@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/FormEvent.h"
+
 namespace velmaris {
 
 // The window frmQel as designed: sizes and places in twips (1/1440 inch), converted at the
@@ -41,6 +43,18 @@ inline constexpr ControlDescription kControls[] = {
     {kCmdCopy, L"BUTTON", L"Copiar Informe", 4080, 6000, 1575, 375,
      kChild | WS_VISIBLE | BS_PUSHBUTTON},
     {kCmdDetect, L"BUTTON", L"Detectar Acc", 2880, 6000, 1095, 375, kChild | BS_PUSHBUTTON},
+};
+
+// What a click on each button is to the form.
+struct ButtonClick {
+  ControlId id;
+  FormEvent click;
+};
+inline constexpr ButtonClick kButtonClicks[] = {
+    {kCmdReset, FormEvent::cmdReset_Click},
+    {kCmdDetect, FormEvent::cmdDetect_Click},
+    {kCmdCopy, FormEvent::cmdCopy_Click},
+    {kCmdExit, FormEvent::cmdExit_Click},
 };
 
 // The acquisition control's name, and the window's colours (system colours 18 and 15, button

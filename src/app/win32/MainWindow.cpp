@@ -1,5 +1,7 @@
 #include "app/win32/MainWindow.h"
 
+#include <commctrl.h>
+
 #include <exception>
 #include <iterator>
 
@@ -49,18 +51,6 @@ bool IsButtonOf(HWND window, HWND control) {
   const int index = TabIndexOf(window, control);
   return index >= 0 && lstrcmpW(kControls[index].windowClass, L"BUTTON") == 0;
 }
-
-// Counts the events being handled for as long as it lives.
-class EventScope {
- public:
-  explicit EventScope(int& depth) : depth_(depth) { ++depth_; }
-  ~EventScope() { --depth_; }
-  EventScope(const EventScope&) = delete;
-  EventScope& operator=(const EventScope&) = delete;
-
- private:
-  int& depth_;
-};
 
 }  // namespace
 
@@ -124,6 +114,11 @@ void MainWindow::CreateControls() {
     SendMessageW(child, WM_SETFONT,
                  reinterpret_cast<WPARAM>(control.id == kTxtEstado ? statusFont_.get() : font()),
                  FALSE);
+    // The form's keys live in its controls' own procedures, so they hold in every message loop
+    // that dispatches them: a component's wait loop and a message box's included.
+    if (!SetWindowSubclass(child, &MainWindow::ControlProc, 0, reinterpret_cast<DWORD_PTR>(this))) {
+      FailInTool("No se pudo preparar el teclado de un control");
+    }
   }
   // An edit box holds 32K characters unless told otherwise; the report must never be cut.
   SendMessageW(Control(kTxtInfo), EM_SETLIMITTEXT, 0, 0);
@@ -135,39 +130,43 @@ RECT MainWindow::AcquisitionControlPlace() const {
   return RECT{left, top, left + ToPixelsX(kControlSizeTwips), top + ToPixelsY(kControlSizeTwips)};
 }
 
-void MainWindow::Load() {
-  if (form_ != nullptr) RunEvent([this] { form_->Form_Load(); });
-}
+void MainWindow::Load() { Raise(FormEvent::Form_Load); }
 
 int MainWindow::RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (HandleFormKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
 }
 
+LRESULT CALLBACK MainWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR, DWORD_PTR window) {
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(control, &MainWindow::ControlProc, 0);
+  if (reinterpret_cast<MainWindow*>(window)->HandleFormKey(control, message, wParam)) return 0;
+  return DefSubclassProc(control, message, wParam, lParam);
+}
+
 // The window is a form, not a dialog, so IsDialogMessage is not used: it would select a text
 // box's whole text when Tab enters it, leave Tab to the multi-line report pane, send Enter to a
 // default button the window does not have, and put the pane in the dialog mode in which Esc
-// closes the window. The form's own rules are these few.
-bool MainWindow::HandleFormKey(const MSG& message) {
-  const UINT kind = message.message;
-  if (kind != WM_KEYDOWN && kind != WM_KEYUP && kind != WM_CHAR) return false;
-  if (hwnd_ == nullptr || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) return false;
-  switch (message.wParam) {
+// closes the window. The form's own rules are these few. A key reaches a control only when no
+// menu or move loop has it, and a message box's keys reach the box's own windows, never these.
+bool MainWindow::HandleFormKey(HWND control, UINT message, WPARAM key) {
+  if (message != WM_KEYDOWN && message != WM_KEYUP && message != WM_CHAR) return false;
+  switch (key) {
     case VK_ESCAPE:
       return true;  // There is no cancel button: Esc means nothing, in the report pane too.
     case VK_TAB:
-      if (kind != WM_KEYDOWN) return false;
-      if (HWND next = NextInTabOrder(message.hwnd, GetKeyState(VK_SHIFT) < 0)) SetFocus(next);
+      // The character that the key down leaves behind would write a tab into the report.
+      if (message != WM_KEYDOWN) return message == WM_CHAR;
+      if (HWND next = NextInTabOrder(control, GetKeyState(VK_SHIFT) < 0)) SetFocus(next);
       return true;
     case VK_RETURN:
       // On a button Enter clicks it, as Space does; in the report pane it starts a new line.
-      if (kind != WM_KEYDOWN || !IsButtonOf(hwnd_, message.hwnd)) return false;
-      SendMessageW(message.hwnd, BM_CLICK, 0, 0);
+      if (message != WM_KEYDOWN || !IsButtonOf(hwnd_, control)) return false;
+      SendMessageW(control, BM_CLICK, 0, 0);
       return true;
   }
   return false;
@@ -197,32 +196,6 @@ void MainWindow::RestoreFocus() {
   if (control != nullptr) SetFocus(control);
 }
 
-void MainWindow::RunEvent(const std::function<void()>& event) {
-  {
-    const EventScope scope(eventDepth_);
-    event();
-  }
-  if (eventDepth_ == 0 && closeRequested_) UnloadNow();
-}
-
-// The close box, Alt+F4 and cmdExit all come here. Closing in the middle of an event could
-// destroy the window under a component call that lets messages through, so it waits.
-void MainWindow::RequestClose() {
-  closeRequested_ = true;
-  if (eventDepth_ == 0) UnloadNow();
-}
-
-void MainWindow::UnloadNow() {
-  closeRequested_ = false;
-  if (hwnd_ == nullptr) return;
-  KillTimer(hwnd_, kTimer1);
-  form_ = nullptr;  // no event reaches the form once it unloads
-  std::function<void()> step;
-  step.swap(unloadStep_);
-  if (step) step();
-  DestroyWindow(hwnd_);
-}
-
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* window =
@@ -243,7 +216,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
-      if (wParam == kTimer1) OnEvent(&frmQel::Timer1_Timer);
+      if (wParam == kTimer1) Raise(FormEvent::Timer1_Timer);
       return 0;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) OnCommand(LOWORD(wParam));
@@ -265,7 +238,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_CLOSE:
-      RequestClose();
+      Raise(FormEvent::CloseRequest);
       return 0;
     case WM_DESTROY:
       KillTimer(hwnd_, kTimer1);
@@ -280,24 +253,13 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnCommand(int id) {
-  switch (id) {
-    case kCmdReset:
-      OnEvent(&frmQel::cmdReset_Click);
-      break;
-    case kCmdDetect:
-      OnEvent(&frmQel::cmdDetect_Click);
-      break;
-    case kCmdCopy:
-      OnEvent(&frmQel::cmdCopy_Click);
-      break;
-    case kCmdExit:
-      OnEvent(&frmQel::cmdExit_Click);
-      break;
+  for (const ButtonClick& button : kButtonClicks) {
+    if (button.id == id) Raise(button.click);
   }
 }
 
-void MainWindow::OnEvent(void (frmQel::*handler)()) {
-  if (form_ != nullptr) RunEvent([this, handler] { form_->RunEvent(handler); });
+void MainWindow::Raise(FormEvent event) {
+  if (form_ != nullptr) form_->Raise(event);
 }
 
 std::string MainWindow::ReportText() { return Narrow(WindowText(Control(kTxtInfo))); }
@@ -325,6 +287,13 @@ void MainWindow::ShowButton(MaintenanceButton button) {
   ShowWindow(Control(button == MaintenanceButton::Reset ? kCmdReset : kCmdDetect), SW_SHOW);
 }
 
+bool MainWindow::CanBeClicked(FormEvent click) {
+  for (const ButtonClick& button : kButtonClicks) {
+    if (button.click == click) return CanTakeFocus(Control(button.id));
+  }
+  return false;
+}
+
 void MainWindow::EnableTimer(bool enabled) {
   if (!enabled) {
     KillTimer(hwnd_, kTimer1);
@@ -339,6 +308,13 @@ void MainWindow::ShowInformation(const std::string& text, const std::string& tit
   ShowModalMessage(hwnd_, Widen(text), Widen(title), MB_OK | MB_ICONINFORMATION);
 }
 
-void MainWindow::Unload() { RequestClose(); }
+void MainWindow::Unload() {
+  if (hwnd_ == nullptr) return;
+  KillTimer(hwnd_, kTimer1);
+  std::function<void()> step;
+  step.swap(unloadStep_);
+  if (step) step();
+  DestroyWindow(hwnd_);
+}
 
 }  // namespace velmaris

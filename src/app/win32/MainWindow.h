@@ -20,10 +20,10 @@ struct GdiObjectDeleter {
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
 
 // The Win32 window frmQel: its controls, Timer1 and the clipboard, offered to the event handlers
-// through FormView. It forwards each event to the attached frmQel and never lets a failure cross
-// the window procedure. It behaves as a form, not a dialog: its message loop does the form's
-// keyboard handling, it keeps the focus on its controls, and a request to close that comes while
-// an event is being handled waits for the event's end.
+// through FormView. It turns the window's messages into the attached frmQel's events, which decides
+// when each runs, and never lets a failure cross a window procedure. It behaves as a form, not a
+// dialog: its own controls take Tab, Enter and Esc as a form's do, in whatever message loop
+// dispatches the keys, and it keeps the focus on its controls.
 class MainWindow : public FormView {
   // Only Create can make one: the key is private.
   struct Key {
@@ -53,7 +53,7 @@ class MainWindow : public FormView {
   void OnUnload(std::function<void()> step) { unloadStep_ = std::move(step); }
   // Runs the form's load event.
   void Load();
-  // Runs the message loop, with the form's keyboard handling, until the window is gone.
+  // Runs the message loop until the window is gone.
   int RunMessageLoop();
 
   // FormView
@@ -63,23 +63,23 @@ class MainWindow : public FormView {
   void SetStatusText(const std::string& text) override;
   void SetStatusColour(uint32_t colour) override;
   void ShowButton(MaintenanceButton button) override;
+  bool CanBeClicked(FormEvent click) override;
   void EnableTimer(bool enabled) override;
   void PutOnClipboard(const std::string& text) override;
   void ShowInformation(const std::string& text, const std::string& title) override;
+  // Stops the timer, runs the unload step and destroys the window, in that order.
   void Unload() override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR window);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void OnCommand(int id);
-  void OnEvent(void (frmQel::*handler)());
-  // Runs one event; a close requested meanwhile is carried out when the outermost event ends.
-  void RunEvent(const std::function<void()>& event);
-  void RequestClose();
-  void UnloadNow();
-  // Tab, Enter and Esc as a form takes them; false for every other message.
-  bool HandleFormKey(const MSG& message);
+  void Raise(FormEvent event);
+  // Tab, Enter and Esc as a form takes them, on one of its controls; false for every other key.
+  bool HandleFormKey(HWND control, UINT message, WPARAM key);
   HWND NextInTabOrder(HWND from, bool backwards) const;
   void RestoreFocus();
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
@@ -94,8 +94,6 @@ class MainWindow : public FormView {
   COLORREF statusColour_;
   frmQel* form_ = nullptr;
   std::function<void()> unloadStep_;
-  int eventDepth_ = 0;
-  bool closeRequested_ = false;
   HWND focusedControl_ = nullptr;  // the control that had the focus when the window was left
 };
 

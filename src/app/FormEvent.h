@@ -1,0 +1,17 @@
+#pragma once
+
+namespace velmaris {
+
+// The window's events, each named after the handler that answers it. The close box, Alt+F4 and
+// "Salir" are one request to close: CloseRequest and cmdExit_Click.
+enum class FormEvent {
+  Form_Load,
+  Timer1_Timer,
+  cmdReset_Click,
+  cmdDetect_Click,
+  cmdCopy_Click,
+  cmdExit_Click,
+  CloseRequest,
+};
+
+}  // namespace velmaris
