@@ -14,13 +14,17 @@ export VELMARIS_WINE_BUILD
 WINE_PRESET := $(firstword $(VELMARIS_WINE_BUILD))
 WINE_REASON := $(wordlist 2,$(words $(VELMARIS_WINE_BUILD)),$(VELMARIS_WINE_BUILD))
 
+# Runs make again once the packages are in, with the Windows build decided anew: where Debian's
+# 32-bit Wine could not be installed, tools/wine-build then takes the 64-bit path.
+again = VELMARIS_WINE_BUILD="$$(tools/wine-build)" $(MAKE) --no-print-directory
+
 # $(call failed,what,where): the words a failed step ends with, instead of a bare exit code.
 failed = { echo "make: $(1) failed; $(2)" >&2; exit 1; }
 compiler_said = the compiler's messages are above
 tests_said = the failing tests are named above, their whole output is in $(1)/Testing/Temporary/LastTest.log
 
 .PHONY: deps build build-native build-sanitize build-windows build-windows64 build-wine test \
-        test-unit test-sanitize test-wine run dist clean fuzz soak bench
+        test-unit test-sanitize test-wine run run-now dist clean fuzz soak soak-now bench
 
 deps:
 	@tools/install-deps.sh $(WINE_PRESET) || \
@@ -75,7 +79,7 @@ endif
 
 # Unit tests natively and under the sanitizers, then the Windows tests under Wine.
 test: deps
-	@$(MAKE) --no-print-directory test-unit test-sanitize test-wine
+	@$(again) test-unit test-sanitize test-wine
 
 # Runs each libFuzzer target for FUZZ_SECONDS from the seeds in tests/fuzz/corpus/; what it learns
 # stays in build/fuzz/corpus/, crashing inputs land in build/fuzz/findings/.
@@ -95,7 +99,10 @@ fuzz: deps
 
 # The long memory and handle soaks (an hour of ticks in the core, minutes of the real program
 # under Wine); not part of `make test`.
-soak: deps build-native build-wine
+soak: deps
+	@$(again) soak-now
+
+soak-now: build-native build-wine
 	@ctest --test-dir build/native -L soak --output-on-failure || \
 	  $(call failed,the core soak,$(call tests_said,build/native))
 	@ctest --test-dir build/$(WINE_PRESET) -L soak -j2 --output-on-failure --timeout 900 || \
@@ -103,7 +110,10 @@ soak: deps build-native build-wine
 
 # Starts the tool under Wine against the simulated component (SCENARIO names a file of
 # tests/simulator/scenarios/); without a display it runs under Xvfb and saves a screenshot.
-run: deps build-wine
+run: deps
+	@$(again) run-now
+
+run-now: build-wine
 	@tools/run.sh "$(SCENARIO)" build/$(WINE_PRESET) || \
 	  $(call failed,starting the tool under Wine,the reason is above)
 

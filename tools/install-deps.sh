@@ -54,6 +54,14 @@ if ! $sudo apt-get update -qq; then
   $sudo apt-get update -qq ||
     echo "install-deps: some package lists could not be read; trying with those that were" >&2
 fi
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
-  fail "apt-get could not install the packages (see its messages above)" \
-    "mend what apt-get names (a held package, a full disk, no mirror), then run the command again"
+if DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+  exit 0
+fi
+# The 32-bit Wine can be out of reach while the rest is not (its i386 libraries held back by a
+# mirror in the middle of a sync): the 64-bit path then serves, and tools/wine-build takes it.
+if [ "$wine_build" = windows ]; then
+  echo "install-deps: Debian's 32-bit Wine could not be installed; installing what the 64-bit path needs instead" >&2
+  exec "$0" windows64
+fi
+fail "apt-get could not install the packages (see its messages above)" \
+  "mend what apt-get names (a held package, a full disk, no mirror), then run the command again"
