@@ -124,12 +124,11 @@ bench: deps build-wine
 	@tools/bench.py 10 build/$(WINE_PRESET) || $(call failed,the benchmark,the reason is above)
 
 # Always the 32-bit file: the maker's component is a 32-bit in-process server, which a 64-bit
-# process cannot load.
-dist: deps build-windows
-	mkdir -p dist
-	cp build/windows/bin/VelmarisDiag.exe dist/VelmarisDiag.exe
-	i686-w64-mingw32-strip dist/VelmarisDiag.exe
-	@echo "dist/VelmarisDiag.exe"
+# process cannot load. Builds the program alone, then prints the file's SHA-256 and the tools.
+dist: deps
+	@cmake --preset windows >/dev/null || $(call failed,configuring the 32-bit Windows build,see above)
+	@cmake --build --preset windows --target dist || \
+	  $(call failed,making the release file,the reason is above)
 
 clean:
 	rm -rf build dist

@@ -1,8 +1,14 @@
 // The yardsticks of the benchmark, built like VelmarisDiag.exe (static, Unicode): the least a
-// Win32 program with a window does; and, built with BENCH_WITH_COMPONENT, the same window that
-// also starts OLE and creates and activates the acquisition component in it, as the program
-// must before its window shows. Each shows its window and waits to be closed.
+// Win32 program with a window does; built with BENCH_WITH_COMPONENT, the same window that also
+// starts OLE and creates and activates the acquisition component in it, as the program must
+// before its window shows; and with BENCH_WITH_COMMON_CONTROLS as well, and the program's
+// manifest, the one that also initialises the common controls that manifest asks for, as the
+// program does. Each shows its window and waits to be closed.
 #include <windows.h>
+// windows.h first: the others rely on its types.
+#ifdef BENCH_WITH_COMMON_CONTROLS
+#include <commctrl.h>
+#endif
 
 #ifdef BENCH_WITH_COMPONENT
 #include <memory>
@@ -26,6 +32,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 #ifdef BENCH_WITH_COMPONENT
   velmaris::OleSession ole;
+#endif
+#ifdef BENCH_WITH_COMMON_CONTROLS
+  INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&commonControls);
 #endif
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = &WindowProc;
