@@ -6,7 +6,7 @@
 
 #include "app/ProgramVersion.h"
 #include "app/ReportText.h"
-#include "app/WindowCaption.h"
+#include "common/ProgramIdentity.h"
 #include "commands/Maintenance.h"
 #include "common/ComponentText.h"
 #include "common/Failure.h"

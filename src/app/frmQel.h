@@ -46,9 +46,7 @@ class frmQel {
   void StartScanTimer();
   void WriteIdentificationReport(const Value& identification);
 
-  const ModelCatalogue& modelNames() const { return ModelNames; }
   int16_t portIndex() const { return PortIndex; }
-  int16_t scanPasses() const { return ScanPasses; }
 
  private:
   bool LinkIsOpen();

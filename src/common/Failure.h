@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/ProgramIdentity.h"
+
 namespace velmaris {
 
 // The one failure type of the program: a failed component call, a conversion out of range,
@@ -24,7 +26,7 @@ class Failure : public std::runtime_error {
 };
 
 // Source text of failures that arise in the tool itself rather than in the component.
-inline constexpr const char* kToolSource = "VelmarisDiag";
+inline constexpr const char* kToolSource = kProgramName;
 
 // Descriptions of the tool's own conversion failures, as the platform words them in Spanish.
 inline constexpr const char* kOverflow = "Desbordamiento";

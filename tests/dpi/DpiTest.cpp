@@ -84,7 +84,7 @@ TEST(Dpi, ClientAreaAndControlsAreTheirTwipsAtTheScreensDpi) {
 
 // Fonts cannot be read across processes under Wine, so the window is built here.
 TEST(Dpi, StatusFontKeepsItsPointSize) {
-  auto window = MainWindow::Create(GetModuleHandleW(nullptr));
+  auto window = MainWindow::Create(GetModuleHandleW(nullptr), ReadScreenDpi());
   HWND status = nullptr;
   for (HWND child = GetWindow(window->handle(), GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {

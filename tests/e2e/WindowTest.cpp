@@ -4,10 +4,10 @@
 
 #include "../unit/Fakes.h"
 #include "AppUnderTest.h"
-#include "app/WindowCaption.h"
 #include "app/frmQel.h"
 #include "app/win32/FormDescription.h"
 #include "app/win32/MainWindow.h"
+#include "common/ProgramIdentity.h"
 #include "platform/win32/Utf16.h"
 
 namespace velmaris {
@@ -39,7 +39,8 @@ DWORD WINAPI AnswerMessageBox(void* title) {
 }
 
 struct Window : ::testing::Test {
-  std::unique_ptr<MainWindow> window = MainWindow::Create(GetModuleHandleW(nullptr));
+  std::unique_ptr<MainWindow> window =
+      MainWindow::Create(GetModuleHandleW(nullptr), ReadScreenDpi());
   fakes::FakeControl control;
   frmQel form{*window, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; }};
 
@@ -77,7 +78,7 @@ TEST_F(Window, StatusBoxUsesBoldCourierNewOnButtonFace) {
             0);
   EXPECT_STREQ(font.lfFaceName, L"Courier New");
   EXPECT_EQ(font.lfWeight, FW_BOLD);
-  EXPECT_EQ(font.lfHeight, -MulDiv(1575, window->dpiY(), 7200));  // 15.75 points
+  EXPECT_EQ(font.lfHeight, -MulDiv(1575, ReadScreenDpi().y, 7200));  // 15.75 points
   EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
   EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
 

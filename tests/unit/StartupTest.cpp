@@ -30,8 +30,10 @@ TEST_F(Startup, WritesHeadPreparesLinkAndStartsTimer) {
   EXPECT_FALSE(view.detectVisible);
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(form.portIndex(), 0);
-  EXPECT_EQ(form.scanPasses(), 0);
-  EXPECT_EQ(form.modelNames().Name(0), "TX-2 8");
+  // The catalogue is filled: the first model has its name.
+  form.WriteIdentificationReport(
+      fakes::IdentificationArray(fakes::I16(0), Value::text("1.0"), fakes::I32(1)));
+  EXPECT_EQ(fakes::ReportLines(view.report)[fakes::kHeadLines + 1], "Nombre del Modelo: TX-2 8");
 }
 
 TEST_F(Startup, ComponentWithoutLinkParameterGetsOneMessageAndNoScan) {
@@ -47,7 +49,6 @@ TEST_F(Startup, ComponentWithoutLinkParameterGetsOneMessageAndNoScan) {
   EXPECT_FALSE(view.timerEnabled);
   EXPECT_EQ(view.report, kHead);
   EXPECT_EQ(form.portIndex(), 0);
-  EXPECT_EQ(form.scanPasses(), 0);
 }
 
 TEST_F(Startup, EmptySourceTextLeavesMessageStartingWithTheBlank) {

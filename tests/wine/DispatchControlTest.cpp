@@ -163,7 +163,6 @@ TEST_F(DispatchControlTest, BareFailingResultFailsWithTheSystemMessageAndCode) {
 
 TEST_F(DispatchControlTest, ComponentWithOnlyIDispatchIsDrivenAllTheSame) {
   Host(SimulatorSession::FromShipped("dispatch-only.txt"));
-  EXPECT_FALSE(host_->isOleControl());
   int16_t port = 3;
   control_->SetPortNumber(port);
   control_->SetLinkOpen(true);

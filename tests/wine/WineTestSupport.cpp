@@ -101,7 +101,7 @@ RECT ControlPlace() { return RECT{8, 512, 42, 546}; }
 
 ContainerAmbience ControlAmbience() {
   return {L"QelCtrlMain1", static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), 0x80000012,
-          0x8000000F};
+          0x8000000F, ReadScreenDpi()};
 }
 
 }  // namespace velmaris::test

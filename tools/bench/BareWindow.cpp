@@ -6,15 +6,13 @@
 // program does. Each shows its window and waits to be closed.
 #include <windows.h>
 // windows.h first: the others rely on its types.
-#ifdef BENCH_WITH_COMMON_CONTROLS
-#include <commctrl.h>
-#endif
-
 #ifdef BENCH_WITH_COMPONENT
 #include <memory>
 
+#include "app/win32/FormDescription.h"
 #include "link/win32/ActiveXHost.h"
 #include "link/win32/ComSupport.h"
+#include "platform/win32/ScreenDpi.h"
 #endif
 
 namespace {
@@ -34,7 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   velmaris::OleSession ole;
 #endif
 #ifdef BENCH_WITH_COMMON_CONTROLS
-  INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, ICC_WIN95_CLASSES};
+  INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, velmaris::kCommonControlClasses};
   InitCommonControlsEx(&commonControls);
 #endif
   WNDCLASSW windowClass = {};
@@ -48,9 +46,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 #ifdef BENCH_WITH_COMPONENT
   // Where and how big the program places the control: 34 pixels square near the bottom left.
   // Its site answers the ambient properties as the program's does, so the component works.
-  const velmaris::ContainerAmbience ambience{L"QelCtrlMain1",
-                                             static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
-                                             0x80000012, 0x8000000F};
+  const velmaris::ContainerAmbience ambience{
+      velmaris::kAcquisitionControlName, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
+      velmaris::kFormForeColor, velmaris::kFormBackColor, velmaris::ReadScreenDpi()};
   const std::unique_ptr<velmaris::ActiveXHost> component =
       velmaris::ActiveXHost::Create(hwnd, RECT{8, 380, 42, 414}, ambience);
 #endif

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <windows.h>
+// windows.h first: commctrl.h relies on its types.
+#include <commctrl.h>
 
 #include "app/FormEvent.h"
 
@@ -20,12 +22,17 @@ enum ControlId : int {
   kCmdExit,
 };
 
+// The window's own font, or the status box's.
+enum class ControlFont { Form, Status };
+
 struct ControlDescription {
   ControlId id;
   const wchar_t* windowClass;
   const wchar_t* caption;
   int left, top, width, height;  // twips
   DWORD style;
+  DWORD exStyle;
+  ControlFont font;
 };
 
 inline constexpr DWORD kChild = WS_CHILD | WS_TABSTOP;
@@ -36,13 +43,18 @@ inline constexpr DWORD kReportPaneStyle = ES_LEFT | ES_MULTILINE | ES_WANTRETURN
 // In tab order: Tab and Shift+Tab walk this table, skipping controls that are hidden.
 inline constexpr ControlDescription kControls[] = {
     {kTxtEstado, L"EDIT", L"", 120, 120, 6855, 375,
-     kChild | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY},
-    {kCmdReset, L"BUTTON", L"Reparar Prescalers 1:1", 120, 6000, 1935, 375, kChild | BS_PUSHBUTTON},
-    {kTxtInfo, L"EDIT", L"", 120, 600, 6855, 5295, kChild | WS_VISIBLE | kReportPaneStyle},
-    {kCmdExit, L"BUTTON", L"Salir", 5760, 6000, 1095, 375, kChild | WS_VISIBLE | BS_PUSHBUTTON},
+     kChild | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE,
+     ControlFont::Status},
+    {kCmdReset, L"BUTTON", L"Reparar Prescalers 1:1", 120, 6000, 1935, 375, kChild | BS_PUSHBUTTON,
+     0, ControlFont::Form},
+    {kTxtInfo, L"EDIT", L"", 120, 600, 6855, 5295, kChild | WS_VISIBLE | kReportPaneStyle,
+     WS_EX_CLIENTEDGE, ControlFont::Form},
+    {kCmdExit, L"BUTTON", L"Salir", 5760, 6000, 1095, 375, kChild | WS_VISIBLE | BS_PUSHBUTTON, 0,
+     ControlFont::Form},
     {kCmdCopy, L"BUTTON", L"Copiar Informe", 4080, 6000, 1575, 375,
-     kChild | WS_VISIBLE | BS_PUSHBUTTON},
-    {kCmdDetect, L"BUTTON", L"Detectar Acc", 2880, 6000, 1095, 375, kChild | BS_PUSHBUTTON},
+     kChild | WS_VISIBLE | BS_PUSHBUTTON, 0, ControlFont::Form},
+    {kCmdDetect, L"BUTTON", L"Detectar Acc", 2880, 6000, 1095, 375, kChild | BS_PUSHBUTTON, 0,
+     ControlFont::Form},
 };
 
 // What a click on each button is to the form.
@@ -56,6 +68,9 @@ inline constexpr ButtonClick kButtonClicks[] = {
     {kCmdCopy, FormEvent::cmdCopy_Click},
     {kCmdExit, FormEvent::cmdExit_Click},
 };
+
+// The common controls the window's themed controls need, as its manifest asks for them.
+inline constexpr DWORD kCommonControlClasses = ICC_WIN95_CLASSES;
 
 // The acquisition control's name, and the window's colours (system colours 18 and 15, button
 // text and button face) as the control reads them among its ambient properties.

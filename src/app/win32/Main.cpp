@@ -17,6 +17,7 @@
 #include "link/win32/ComSupport.h"
 #include "link/win32/DispatchControl.h"
 #include "platform/win32/OSVersionQuery.h"
+#include "platform/win32/ScreenDpi.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
@@ -33,10 +34,11 @@ struct HostedControl {
   std::unique_ptr<AcquisitionControl> control;
 };
 
-HostedControl HostAcquisitionControl(const velmaris::MainWindow& window) {
+HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmaris::ScreenDpi dpi) {
   try {
     const velmaris::ContainerAmbience ambience{velmaris::kAcquisitionControlName, window.font(),
-                                               velmaris::kFormForeColor, velmaris::kFormBackColor};
+                                               velmaris::kFormForeColor, velmaris::kFormBackColor,
+                                               dpi};
     auto host =
         velmaris::ActiveXHost::Create(window.handle(), window.AcquisitionControlPlace(), ambience);
     auto control = std::make_unique<velmaris::DispatchControl>(host->dispatch());
@@ -48,18 +50,20 @@ HostedControl HostAcquisitionControl(const velmaris::MainWindow& window) {
 }
 
 void ShowFatal(const std::string& text) {
-  velmaris::ShowModalMessage(nullptr, velmaris::Widen(text), L"VelmarisDiag", MB_OK | MB_ICONERROR);
+  velmaris::ShowModalMessage(nullptr, velmaris::Widen(text),
+                             velmaris::Widen(velmaris::kProgramName), MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   OleSession ole;
-  INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, ICC_WIN95_CLASSES};
+  INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, velmaris::kCommonControlClasses};
   InitCommonControlsEx(&commonControls);
   try {
-    auto window = velmaris::MainWindow::Create(instance);
-    HostedControl QelCtrlMain1 = HostAcquisitionControl(*window);
+    const velmaris::ScreenDpi dpi = velmaris::ReadScreenDpi();
+    auto window = velmaris::MainWindow::Create(instance, dpi);
+    HostedControl QelCtrlMain1 = HostAcquisitionControl(*window, dpi);
     velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel,
                           &velmaris::ReadWindowsDevices);
     window->Attach(form);
@@ -76,7 +80,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   } catch (const Failure& failure) {
     ShowFatal(failure.source() + ": " + failure.description());
   } catch (const std::exception& failure) {
-    ShowFatal(std::string("VelmarisDiag: ") + failure.what());
+    ShowFatal(std::string(velmaris::kProgramName) + ": " + failure.what());
   }
   return 1;
 }

@@ -5,19 +5,18 @@
 #include <exception>
 #include <iterator>
 
-#include "app/WindowCaption.h"
 #include "app/frmQel.h"
 #include "app/win32/Clipboard.h"
 #include "app/win32/FormDescription.h"
 #include "app/win32/ModalMessage.h"
 #include "common/Failure.h"
+#include "common/ProgramIdentity.h"
 #include "platform/win32/Utf16.h"
 
 namespace velmaris {
 
 namespace {
 
-const wchar_t* const kWindowClass = L"VelmarisDiag.frmQel";
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
@@ -54,35 +53,30 @@ bool IsButtonOf(HWND window, HWND control) {
 
 }  // namespace
 
-MainWindow::MainWindow(Key, HINSTANCE instance)
-    : instance_(instance), statusColour_(GetSysColor(COLOR_WINDOWTEXT)) {}
+MainWindow::MainWindow(Key, HINSTANCE instance, ScreenDpi dpi)
+    : instance_(instance), dpi_(dpi), statusColour_(GetSysColor(COLOR_WINDOWTEXT)) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
-std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance) {
-  auto window = std::make_unique<MainWindow>(Key{}, instance);
+std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, ScreenDpi dpi) {
+  auto window = std::make_unique<MainWindow>(Key{}, instance, dpi);
 
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = &MainWindow::WindowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                      GetSystemMetrics(SM_CXSMICON),
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
+  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId),
+                                                      IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                       GetSystemMetrics(SM_CYSMICON), 0));
-  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kWindowClass;
   if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
     FailInTool(Narrow(LastErrorText(L"No se pudo registrar la clase de la ventana")));
   }
-
-  HDC screen = GetDC(nullptr);
-  window->dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
-  window->dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
 
   RECT frame = {0, 0, window->ToPixelsX(kClientWidthTwips), window->ToPixelsY(kClientHeightTwips)};
   AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
@@ -98,22 +92,21 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance) {
 
 void MainWindow::CreateControls() {
   LOGFONTW logFont = {};
-  logFont.lfHeight = -MulDiv(kStatusFontHundredthsOfPoint, dpiY_, 72 * 100);
+  logFont.lfHeight = -MulDiv(kStatusFontHundredthsOfPoint, dpi_.y, 72 * 100);
   logFont.lfWeight = FW_BOLD;
   logFont.lfCharSet = ANSI_CHARSET;
   lstrcpynW(logFont.lfFaceName, kStatusFontFace, LF_FACESIZE);
   statusFont_.reset(CreateFontIndirectW(&logFont));
 
   for (const ControlDescription& control : kControls) {
-    HWND child = CreateWindowExW(
-        control.id == kTxtEstado || control.id == kTxtInfo ? WS_EX_CLIENTEDGE : 0,
-        control.windowClass, control.caption, control.style, ToPixelsX(control.left),
-        ToPixelsY(control.top), ToPixelsX(control.width), ToPixelsY(control.height), hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance_, nullptr);
+    HWND child = CreateWindowExW(control.exStyle, control.windowClass, control.caption,
+                                 control.style, ToPixelsX(control.left), ToPixelsY(control.top),
+                                 ToPixelsX(control.width), ToPixelsY(control.height), hwnd_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                                 instance_, nullptr);
     if (child == nullptr) FailInTool(Narrow(LastErrorText(L"No se pudo crear un control")));
-    SendMessageW(child, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(control.id == kTxtEstado ? statusFont_.get() : font()),
-                 FALSE);
+    HFONT controlFont = control.font == ControlFont::Status ? statusFont_.get() : font();
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont), FALSE);
     // The form's keys live in its controls' own procedures, so they hold in every message loop
     // that dispatches them: a component's wait loop and a message box's included.
     if (!SetWindowSubclass(child, &MainWindow::ControlProc, 0, reinterpret_cast<DWORD_PTR>(this))) {
@@ -216,33 +209,26 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
-      if (wParam == kTimer1) Raise(FormEvent::Timer1_Timer);
+      OnTimer(wParam);
       return 0;
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED && lParam != 0) OnCommand(LOWORD(wParam));
+      OnCommand(wParam, lParam);
       return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
-      if (reinterpret_cast<HWND>(lParam) == Control(kTxtEstado)) {
-        const auto dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, statusColour_);
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      if (HBRUSH brush =
+              OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
+        return reinterpret_cast<LRESULT>(brush);
       }
       break;
     case WM_ACTIVATE:
-      if (LOWORD(wParam) != WA_INACTIVE) {
-        RestoreFocus();
-      } else if (TabIndexOf(hwnd_, GetFocus()) >= 0) {
-        focusedControl_ = GetFocus();
-      }
+      OnActivate(wParam);
       return 0;
     case WM_CLOSE:
       Raise(FormEvent::CloseRequest);
       return 0;
     case WM_DESTROY:
-      KillTimer(hwnd_, kTimer1);
-      PostQuitMessage(0);
+      OnDestroy();
       return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
@@ -252,10 +238,37 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
-void MainWindow::OnCommand(int id) {
+void MainWindow::OnTimer(UINT_PTR timer) {
+  if (timer == kTimer1) Raise(FormEvent::Timer1_Timer);
+}
+
+void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (HIWORD(wParam) != BN_CLICKED || lParam == 0) return;
   for (const ButtonClick& button : kButtonClicks) {
-    if (button.id == id) Raise(button.click);
+    if (button.id == LOWORD(wParam)) Raise(button.click);
   }
+}
+
+HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control) {
+  if (control != Control(kTxtEstado)) return nullptr;
+  SetTextColor(dc, statusColour_);
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+// The focus goes back where it was when the window is active again.
+void MainWindow::OnActivate(WPARAM state) {
+  if (LOWORD(state) != WA_INACTIVE) {
+    RestoreFocus();
+  } else if (TabIndexOf(hwnd_, GetFocus()) >= 0) {
+    focusedControl_ = GetFocus();
+  }
+}
+
+// The program ends with its only window.
+void MainWindow::OnDestroy() {
+  KillTimer(hwnd_, kTimer1);
+  PostQuitMessage(0);
 }
 
 void MainWindow::Raise(FormEvent event) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/FormView.h"
+#include "platform/win32/ScreenDpi.h"
 
 namespace velmaris {
 class frmQel;
@@ -31,16 +32,15 @@ class MainWindow : public FormView {
   };
 
  public:
-  MainWindow(Key, HINSTANCE instance);
-  // Creates the window with all its controls, hidden. Throws Failure when it cannot.
-  static std::unique_ptr<MainWindow> Create(HINSTANCE instance);
+  MainWindow(Key, HINSTANCE instance, ScreenDpi dpi);
+  // Creates the window with all its controls, hidden, sized for the display's DPI. Throws Failure
+  // when it cannot.
+  static std::unique_ptr<MainWindow> Create(HINSTANCE instance, ScreenDpi dpi);
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
   HWND handle() const { return hwnd_; }
-  int dpiX() const { return dpiX_; }
-  int dpiY() const { return dpiY_; }
   // Pixel rectangle of the acquisition control below the client area.
   RECT AcquisitionControlPlace() const;
   // The window's font, which controls without a font of their own use.
@@ -76,20 +76,24 @@ class MainWindow : public FormView {
                                       UINT_PTR, DWORD_PTR window);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
-  void OnCommand(int id);
+  void OnTimer(UINT_PTR timer);
+  void OnCommand(WPARAM wParam, LPARAM lParam);
+  // The status box's text in its scan colour, on the button face; nothing for other controls.
+  HBRUSH OnCtlColor(HDC dc, HWND control);
+  void OnActivate(WPARAM state);
+  void OnDestroy();
   void Raise(FormEvent event);
   // Tab, Enter and Esc as a form takes them, on one of its controls; false for every other key.
   bool HandleFormKey(HWND control, UINT message, WPARAM key);
   HWND NextInTabOrder(HWND from, bool backwards) const;
   void RestoreFocus();
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
-  int ToPixelsX(int twips) const { return MulDiv(twips, dpiX_, 1440); }
-  int ToPixelsY(int twips) const { return MulDiv(twips, dpiY_, 1440); }
+  int ToPixelsX(int twips) const { return MulDiv(twips, dpi_.x, 1440); }
+  int ToPixelsY(int twips) const { return MulDiv(twips, dpi_.y, 1440); }
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
-  int dpiX_ = 96;
-  int dpiY_ = 96;
+  ScreenDpi dpi_;
   UniqueFont statusFont_;
   COLORREF statusColour_;
   frmQel* form_ = nullptr;

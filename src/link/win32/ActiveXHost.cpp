@@ -25,12 +25,7 @@ class HostSite final : public IOleClientSite,
                        public RefCounted<HostSite> {
  public:
   HostSite(HWND window, const RECT& place, ContainerAmbience ambience)
-      : window_(window), place_(place), ambience_(std::move(ambience)) {
-    HDC dc = GetDC(window);
-    dpiX_ = GetDeviceCaps(dc, LOGPIXELSX);
-    dpiY_ = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(window, dc);
-  }
+      : window_(window), place_(place), ambience_(std::move(ambience)) {}
 
   // The control has been closed: a site it may still hold hands out no window any more.
   void Detach() { window_ = nullptr; }
@@ -148,8 +143,8 @@ class HostSite final : public IOleClientSite,
                                             DWORD flags) override {
     if (himetric == nullptr || container == nullptr) return E_POINTER;
     // The window's own units are pixels; HIMETRIC is hundredths of a millimetre.
-    const float pixelsPerHimetricX = static_cast<float>(dpiX_) / 2540.0f;
-    const float pixelsPerHimetricY = static_cast<float>(dpiY_) / 2540.0f;
+    const float pixelsPerHimetricX = static_cast<float>(ambience_.dpi.x) / 2540.0f;
+    const float pixelsPerHimetricY = static_cast<float>(ambience_.dpi.y) / 2540.0f;
     if (flags & XFORMCOORDS_HIMETRICTOCONTAINER) {
       container->x = static_cast<float>(himetric->x) * pixelsPerHimetricX;
       container->y = static_cast<float>(himetric->y) * pixelsPerHimetricY;
@@ -197,8 +192,6 @@ class HostSite final : public IOleClientSite,
   HWND window_;
   RECT place_;
   ContainerAmbience ambience_;
-  int dpiX_;
-  int dpiY_;
 };
 
 // The control's saved settings as the window keeps them: its extent and one further value.
@@ -246,20 +239,19 @@ class SavedSettingsBag final : public IPropertyBag, public RefCounted<SavedSetti
 
 std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const RECT& placeInPixels,
                                                  const ContainerAmbience& ambience,
-                                                 const std::wstring& progId) {
-  const std::string source = Narrow(progId);
+                                                 const std::string& progId) {
   CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
-  if (FAILED(hr)) ThrowHresult(hr, source);
+  HRESULT hr = CLSIDFromProgID(Widen(progId).c_str(), &clsid);
+  if (FAILED(hr)) ThrowHresult(hr, progId);
 
   ComPtr<IUnknown> control;
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                         reinterpret_cast<void**>(control.GetAddressOf()));
-  if (FAILED(hr)) ThrowHresult(hr, source);
+  if (FAILED(hr)) ThrowHresult(hr, progId);
 
   auto host = std::make_unique<ActiveXHost>(Key{});
   hr = control.As(&host->dispatch_);
-  if (FAILED(hr)) ThrowHresult(hr, source);
+  if (FAILED(hr)) ThrowHresult(hr, progId);
 
   // The OLE steps are a courtesy to a real control; the tool itself needs only IDispatch.
   if (SUCCEEDED(control.As(&host->oleObject_))) host->Activate(parent, placeInPixels, ambience);

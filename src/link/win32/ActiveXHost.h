@@ -30,15 +30,13 @@ class ActiveXHost {
   // `progId` lets tests host an unregistered or a different component.
   static std::unique_ptr<ActiveXHost> Create(HWND parent, const RECT& placeInPixels,
                                              const ContainerAmbience& ambience,
-                                             const std::wstring& progId = kControlProgId);
+                                             const std::string& progId = kControlProgId);
 
   ~ActiveXHost();
   ActiveXHost(const ActiveXHost&) = delete;
   ActiveXHost& operator=(const ActiveXHost&) = delete;
 
   IDispatch* dispatch() const { return dispatch_.Get(); }
-  // Whether the control took part in the OLE hosting (false for a plain IDispatch component).
-  bool isOleControl() const { return oleObject_ != nullptr; }
 
   // The size and the saved value the window keeps for the control.
   static constexpr LONG kExtentHimetric = 900;

@@ -18,12 +18,9 @@ HRESULT Integer(LONG number, VARIANT* value) {
 }
 
 // The window's font as the Automation font object a control expects.
-HRESULT Font(HFONT font, VARIANT* value) {
+HRESULT Font(HFONT font, int dpi, VARIANT* value) {
   LOGFONTW logFont = {};
   if (font == nullptr || GetObjectW(font, sizeof logFont, &logFont) == 0) return E_FAIL;
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
   FONTDESC description = {};
   description.cbSizeofstruct = sizeof description;
   description.lpstrName = logFont.lfFaceName;
@@ -61,7 +58,7 @@ HRESULT ReadAmbientProperty(const ContainerAmbience& ambience, DISPID id, VARIAN
       value->bstrVal = SysAllocString(ambience.controlName.c_str());
       return value->bstrVal != nullptr ? S_OK : E_OUTOFMEMORY;
     case DISPID_AMBIENT_FONT: {
-      const HRESULT hr = Font(ambience.font, value);
+      const HRESULT hr = Font(ambience.font, ambience.dpi.y, value);
       if (FAILED(hr)) VariantInit(value);
       return hr;
     }

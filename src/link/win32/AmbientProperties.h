@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/win32/ScreenDpi.h"
+
 namespace velmaris {
 
 // What the window tells the hosted control about itself, as a form at run time does.
@@ -13,6 +15,7 @@ struct ContainerAmbience {
   HFONT font = nullptr;      // the window's font
   OLE_COLOR foreColor = 0;   // OLE colours: 0x800000nn refers to system colour nn
   OLE_COLOR backColor = 0;
+  ScreenDpi dpi;  // the window's, for the font's size and the control's extent
 };
 
 // The value of one standard ambient property, read by the control through its site's IDispatch:

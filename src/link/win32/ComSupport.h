@@ -8,11 +8,10 @@
 
 namespace velmaris {
 
-// The acquisition component the window hosts, named as failures show it to the user.
-inline constexpr const wchar_t* kControlProgId = L"QELCTRLLibCtl.QelCtrlMain";
-inline constexpr const char* kControlSource = "QELCTRLLibCtl.QelCtrlMain";
+// The acquisition component the window hosts, by its ProgID, which is also the source its
+// failures show to the user.
+inline constexpr const char* kControlProgId = "QELCTRLLibCtl.QelCtrlMain";
 
-// A VARIANT that clears itself.
 // OLE for this thread, for as long as it lives; the ActiveX host needs OLE, not only COM.
 class OleSession {
  public:
@@ -27,6 +26,7 @@ class OleSession {
   bool initialised_;
 };
 
+// A VARIANT that clears itself.
 class UniqueVariant {
  public:
   UniqueVariant() { VariantInit(&value_); }

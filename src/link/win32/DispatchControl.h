@@ -16,7 +16,7 @@ class DispatchControl : public AcquisitionControl {
  public:
   // `source` names the component in failures that carry no source text of its own.
   explicit DispatchControl(Microsoft::WRL::ComPtr<IDispatch> control,
-                           std::string source = kControlSource);
+                           std::string source = kControlProgId);
 
   Value LinkOpen() override;
   void SetLinkOpen(bool open) override;
