@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/ConversionBudget.h"
+#include "value/ConversionBudget.h"
 
 namespace velmaris {
 namespace {

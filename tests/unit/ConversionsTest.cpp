@@ -5,8 +5,8 @@
 
 #include "Fakes.h"
 #include "common/Failure.h"
-#include "link/Conversions.h"
-#include "link/NumberText.h"
+#include "value/Conversions.h"
+#include "value/NumberText.h"
 
 namespace velmaris {
 namespace {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "link/ConversionBudget.h"
-#include "link/Conversions.h"
 #include "link/win32/ComSupport.h"
 #include "link/win32/VariantConversion.h"
+#include "value/ConversionBudget.h"
+#include "value/Conversions.h"
 
 namespace velmaris {
 namespace {

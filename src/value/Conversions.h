@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/Failure.h"
-#include "link/Value.h"
+#include "value/Value.h"
 
 namespace velmaris {
 

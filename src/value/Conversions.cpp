@@ -1,4 +1,4 @@
-#include "link/Conversions.h"
+#include "value/Conversions.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "common/Failure.h"
-#include "link/AutomationText.h"
-#include "link/NumberText.h"
+#include "value/AutomationText.h"
+#include "value/NumberText.h"
 
 namespace velmaris {
 

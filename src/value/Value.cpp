@@ -1,8 +1,8 @@
-#include "link/Value.h"
+#include "value/Value.h"
 
 #include <cmath>
 
-#include "link/AutomationText.h"
+#include "value/AutomationText.h"
 
 namespace velmaris {
 
