@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -98,14 +97,6 @@ std::string RealTextForm(const Value& value) {
   }
 }
 
-std::string UpperHex(uint64_t number) {
-  char buffer[16];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, number, 16);
-  std::string text(buffer, result.ptr);
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 }  // namespace
 
 int16_t ToInt16(const Value& value) { return WholeNumber<int16_t>(value); }
@@ -162,6 +153,15 @@ std::string OwnTextForm(const Value& value) {
 }
 
 std::string DecimalText(int64_t number) { return std::to_string(number); }
+
+std::string UpperHex(uint64_t number, size_t minimumDigits) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), "0123456789ABCDEF"[number & 0xF]);
+    number >>= 4;
+  } while (number != 0 || digits.size() < minimumDigits);
+  return digits;
+}
 
 std::string HexText(const Value& value) {
   if (value.kind() == Kind::Integer && value.integerBits() <= 32) {

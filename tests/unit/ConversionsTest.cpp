@@ -263,5 +263,21 @@ TEST(Conversions, HexTextUsesTheElementsOwnWidth) {
   EXPECT_EQ(FailureOf([] { HexText(Text("serie")); }), "No coinciden los tipos");
 }
 
+TEST(Conversions, UpperHexPadsToTheDigitsAsked) {
+  struct Case {
+    uint64_t number;
+    size_t minimumDigits;
+    const char* hex;
+  } cases[] = {
+      {0, 1, "0"},
+      {0xABCDEF, 1, "ABCDEF"},
+      {5, 8, "00000005"},
+      {0x80040154, 8, "80040154"},
+      {0x123456789, 8, "123456789"},
+      {UINT64_MAX, 1, "FFFFFFFFFFFFFFFF"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UpperHex(c.number, c.minimumDigits), c.hex);
+}
+
 }  // namespace
 }  // namespace velmaris
