@@ -9,10 +9,11 @@
 namespace velmaris {
 
 // Conversions of the values the component hands over, as the platform makes them. A number is
-// rounded to the nearest whole number, a half to the even neighbour; a text is first read as a
-// number (NumberText.h); a Boolean counts as True = -1, False = 0; Empty counts as 0. A result
-// out of range, or a real that is not finite, fails with kOverflow; a text that is not a number,
-// Null, an array or an unsupported type fails with kTypeMismatch.
+// rounded to the nearest whole number, a half to the even neighbour (a Decimal on its exact
+// value); a text is first read as a double (NumberText.h); a Boolean counts as True = -1,
+// False = 0; Empty counts as 0. A result out of range, or a real that is not finite, fails with
+// kOverflow; a text that is not a number, Null, an array or an unsupported type fails with
+// kTypeMismatch.
 int16_t ToInt16(const Value& value);
 int32_t ToInt32(const Value& value);
 uint8_t ToByte(const Value& value);

@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "value/AutomationText.h"
-
 namespace velmaris {
 
 const Value* ValueArray::element(int32_t i, int32_t j) const {
@@ -69,7 +67,7 @@ Value Value::decimal(bool negative, uint8_t scale, uint32_t high, uint64_t low) 
       std::pow(10.0, scale);
   Value v = real(negative ? -magnitude : magnitude);
   v.realForm_ = RealForm::Decimal;
-  v.text_ = ScaledDecimalText(negative, scale, high, low);
+  v.decimal_ = {negative, scale, high, low};
   return v;
 }
 

@@ -19,6 +19,26 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 Value Text(const char* t) { return Value::text(t); }
 
+// A Decimal written with its exact digits, e.g. "-2.5000000000000000001".
+Value DecimalOf(std::string digits) {
+  const bool negative = digits[0] == '-';
+  if (negative) digits.erase(0, 1);
+  const size_t point = digits.find('.');
+  const size_t scale = point == std::string::npos ? 0 : digits.size() - point - 1;
+  if (point != std::string::npos) digits.erase(point, 1);
+  uint32_t parts[3] = {};  // least significant first
+  for (const char digit : digits) {
+    uint64_t carry = static_cast<uint64_t>(digit - '0');
+    for (uint32_t& part : parts) {
+      const uint64_t product = uint64_t{part} * 10 + carry;
+      part = static_cast<uint32_t>(product);
+      carry = product >> 32;
+    }
+  }
+  return Value::decimal(negative, static_cast<uint8_t>(scale), parts[2],
+                        uint64_t{parts[1]} << 32 | parts[0]);
+}
+
 template <typename Convert>
 std::string FailureOf(Convert convert) {
   try {
@@ -68,6 +88,50 @@ TEST(Conversions, RoundHalvesToEven) {
   EXPECT_EQ(ToByte(Value::real(-0.5)), 0);
   EXPECT_EQ(ToInt16(Text(" 2.5 ")), 2);
   EXPECT_EQ(ToInt16(Text("3.5")), 4);
+}
+
+// A Decimal is rounded on its exact value: the nearest double of 2.5000000000000000001 is 2.5.
+TEST(Conversions, DecimalsRoundOnTheirExactValue) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"2.5", 2},
+      {"2.5000000000000000001", 3},
+      {"2.4999999999999999999", 2},
+      {"3.5", 4},
+      {"-2.5", -2},
+      {"-2.5000000000000000001", -3},
+      {"-2.4999999999999999999", -2},
+      {"-3.5", -4},
+      {"0.5", 0},
+      {"0.5000000000000000000000000001", 1},
+      {"-0.4999999999999999999999999999", 0},
+      {"21", 21},
+      {"32767.4999999999999999999", 32767},
+      {"32767.5", 32768},
+      {"-32768.5", -32768},
+      {"-32768.5000000000000000001", -32769},
+      {"2147483647.4999999999999999999", INT32_MAX},
+      {"-2147483648.5", INT32_MIN},
+  };
+  for (const auto& [digits, rounded] : cases) {
+    EXPECT_EQ(ToInt32(DecimalOf(digits)), rounded) << digits;
+    if (rounded >= INT16_MIN && rounded <= INT16_MAX) {
+      EXPECT_EQ(ToInt16(DecimalOf(digits)), rounded) << digits;
+    } else {
+      EXPECT_EQ(FailureOf([&] { ToInt16(DecimalOf(digits)); }), "Desbordamiento") << digits;
+    }
+  }
+  EXPECT_EQ(ToByte(DecimalOf("254.5")), 254);
+  EXPECT_EQ(ToByte(DecimalOf("255.4999999999999999999")), 255);
+  EXPECT_EQ(ToByte(DecimalOf("-0.5")), 0);
+  for (const char* digits : {"255.5", "-0.5000000000000000000000000001", "256"}) {
+    EXPECT_EQ(FailureOf([&] { ToByte(DecimalOf(digits)); }), "Desbordamiento") << digits;
+  }
+  for (const char* digits : {"2147483647.5", "-2147483648.5000000000000000001", "4294967296",
+                             "79228162514264337593543950335"}) {
+    EXPECT_EQ(FailureOf([&] { ToInt32(DecimalOf(digits)); }), "Desbordamiento") << digits;
+  }
+  // A text is still read as a double, as the platform reads it.
+  EXPECT_EQ(ToInt16(Text("2.5000000000000000001")), 2);
 }
 
 TEST(Conversions, ChecksTheTargetRange) {
