@@ -241,6 +241,7 @@ TEST(Conversions, OwnTextForm) {
       // exponent form below 1E-04 and from 1E+15 on.
       {Value::real(3.1), "3.1"},
       {Value::real(2.0), "2"},
+      {Value::real(100.0), "100"},
       {Value::real(-0.0), "0"},
       {Value::real(0.1 + 0.2), "0.3"},
       {Value::real(1.0 / 3.0), "0.333333333333333"},
@@ -261,6 +262,7 @@ TEST(Conversions, OwnTextForm) {
       {Value::real(std::numeric_limits<double>::max()), "1.79769313486232E+308"},
       // Singles: at most 7 significant digits of the single's own value.
       {Value::single(3.1f), "3.1"},
+      {Value::single(20.0f), "20"},
       {Value::single(1.05f), "1.05"},
       {Value::single(0.1f), "0.1"},
       {Value::single(1234567.0f), "1234567"},
@@ -275,12 +277,14 @@ TEST(Conversions, OwnTextForm) {
       {Value::currency(INT64_MIN), "-922337203685477.5808"},
       {Value::decimal(false, 1, 0, 15), "1.5"},
       {Value::decimal(false, 2, 0, 150), "1.5"},
+      {Value::decimal(false, 2, 0, 15), "0.15"},
       {Value::decimal(true, 2, 0, 0), "0"},
       {Value::decimal(false, 0, 0xFFFFFFFF, UINT64_MAX), "79228162514264337593543950335"},
       {Value::decimal(true, 28, 0, 1), "-0.0000000000000000000000000001"},
       {Value::decimal(false, 28, 0x204FCE5E, 0x3E25026110000000), "1"},
       {Value::date(0), "1899-12-30"},
       {Value::date(36526.5), "2000-01-01 12:00:00"},
+      {Value::date(45209.423726851855), "2023-10-10 10:10:10"},
       {Value::date(-1.25), "1899-12-29 06:00:00"},
       {Value::date(45000.99999999), "2023-03-16"},
       {Value::date(2958465.99999), "9999-12-31 23:59:59"},
@@ -292,7 +296,9 @@ TEST(Conversions, OwnTextForm) {
   for (const Value& v : {Value::array({}), Value::unsupported("Object")}) {
     EXPECT_EQ(FailureOf([&] { OwnTextForm(v); }), "No coinciden los tipos");
   }
-  for (const Value& v : {Value::date(2958466.0), Value::date(-657435.0), Value::date(kNaN)}) {
+  // The last half second of 9999-12-31 rounds into a day past the last one.
+  for (const Value& v : {Value::date(2958466.0), Value::date(2958465.99999999),
+                         Value::date(-657435.0), Value::date(kNaN)}) {
     EXPECT_EQ(FailureOf([&] { OwnTextForm(v); }), "Desbordamiento");
   }
   // The other conversions read these kinds by their number.
