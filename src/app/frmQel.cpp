@@ -10,12 +10,12 @@
 #include "commands/Maintenance.h"
 #include "common/ComponentText.h"
 #include "common/Failure.h"
-#include "link/Conversions.h"
 #include "link/NotDetectedAdvice.h"
 #include "link/PortScan.h"
 #include "platform/OSVersion.h"
 #include "platform/WindowsDevicesSection.h"
 #include "report/IdentificationReport.h"
+#include "value/Conversions.h"
 
 namespace velmaris {
 

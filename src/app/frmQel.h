@@ -10,9 +10,9 @@
 #include "app/FormEvent.h"
 #include "app/FormView.h"
 #include "link/AcquisitionControl.h"
-#include "link/Value.h"
 #include "platform/WindowsDevices.h"
 #include "report/ModelCatalogue.h"
+#include "value/Value.h"
 
 namespace velmaris {
 

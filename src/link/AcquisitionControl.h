@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "link/Value.h"
+#include "value/Value.h"
 
 namespace velmaris {
 

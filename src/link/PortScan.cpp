@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "common/Failure.h"
-#include "link/Conversions.h"
+#include "value/Conversions.h"
 
 namespace velmaris {
 

@@ -2,9 +2,9 @@
 
 #include "common/ComponentText.h"
 #include "common/Failure.h"
-#include "link/Conversions.h"
 #include "platform/OSVersion.h"
 #include "report/ModelCatalogue.h"
+#include "value/Conversions.h"
 
 namespace velmaris {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Value.h"
+#include "value/Value.h"
 
 namespace velmaris {
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "common/Failure.h"
-#include "link/Conversions.h"
+#include "value/Conversions.h"
 
 namespace velmaris {
 namespace {

@@ -15,8 +15,8 @@
 
 #include "FuzzValues.h"
 #include "common/Failure.h"
-#include "link/Conversions.h"
-#include "link/NumberText.h"
+#include "value/Conversions.h"
+#include "value/NumberText.h"
 
 namespace velmaris::fuzzing {
 namespace {

@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "link/Value.h"
+#include "value/Value.h"
 
 namespace velmaris::fuzzing {
 

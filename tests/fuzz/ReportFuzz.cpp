@@ -13,8 +13,8 @@
 #include "FuzzValues.h"
 #include "app/frmQel.h"
 #include "common/Failure.h"
-#include "link/Conversions.h"
 #include "link/PortScan.h"
+#include "value/Conversions.h"
 
 namespace velmaris::fuzzing {
 namespace {

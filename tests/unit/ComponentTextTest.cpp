@@ -19,6 +19,9 @@ TEST(ComponentText, ControlCharactersShowAsTheStandIn) {
       {"a\xC2\x85"
        "b\xC2\xA0",
        "a¶b\xC2\xA0"},  // NEL is a control, the no-break space not
+      {"a\xC2\x80"
+       "b\xC2\x9F",
+       "a¶b¶"},  // both ends of the C1 controls
       {"a\xE2\x80\xA8"
        "b\xE2\x80\xA9",
        "a¶b¶"},                          // line and paragraph separators

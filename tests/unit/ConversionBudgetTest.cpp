@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/ConversionBudget.h"
+#include "value/ConversionBudget.h"
 
 namespace velmaris {
 namespace {
@@ -14,6 +14,10 @@ TEST(ConversionBudget, OneElementBudgetAcrossAllLevels) {
   EXPECT_EQ(budget.Spend(1), Verdict::TooLarge);
   ConversionBudget huge;
   EXPECT_EQ(huge.Spend(UINT64_MAX), Verdict::TooLarge) << "no wrap-around";
+  // The limit by its number, not its name: exactly 65,536 elements are read.
+  ConversionBudget exact;
+  EXPECT_EQ(exact.Spend(65536), Verdict::Fine);
+  EXPECT_EQ(exact.Spend(1), Verdict::TooLarge);
 }
 
 TEST(ConversionBudget, AReferenceIsFollowedOnce) {
@@ -31,6 +35,10 @@ TEST(ConversionBudget, NestingIsBounded) {
   EXPECT_EQ(budget.Enter(), Verdict::TooDeep);
   budget.Leave();
   EXPECT_EQ(budget.Enter(), Verdict::Fine);
+  // The limit by its number, not its name: exactly 32 levels are read.
+  ConversionBudget levels;
+  for (int level = 1; level <= 32; ++level) ASSERT_EQ(levels.Enter(), Verdict::Fine) << level;
+  EXPECT_EQ(levels.Enter(), Verdict::TooDeep);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include "Fakes.h"
 #include "common/Failure.h"
-#include "link/Conversions.h"
-#include "link/NumberText.h"
+#include "value/Conversions.h"
+#include "value/NumberText.h"
 
 namespace velmaris {
 namespace {
@@ -18,6 +18,26 @@ const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 Value Text(const char* t) { return Value::text(t); }
+
+// A Decimal written with its exact digits, e.g. "-2.5000000000000000001".
+Value DecimalOf(std::string digits) {
+  const bool negative = digits[0] == '-';
+  if (negative) digits.erase(0, 1);
+  const size_t point = digits.find('.');
+  const size_t scale = point == std::string::npos ? 0 : digits.size() - point - 1;
+  if (point != std::string::npos) digits.erase(point, 1);
+  uint32_t parts[3] = {};  // least significant first
+  for (const char digit : digits) {
+    uint64_t carry = static_cast<uint64_t>(digit - '0');
+    for (uint32_t& part : parts) {
+      const uint64_t product = uint64_t{part} * 10 + carry;
+      part = static_cast<uint32_t>(product);
+      carry = product >> 32;
+    }
+  }
+  return Value::decimal(negative, static_cast<uint8_t>(scale), parts[2],
+                        uint64_t{parts[1]} << 32 | parts[0]);
+}
 
 template <typename Convert>
 std::string FailureOf(Convert convert) {
@@ -68,6 +88,50 @@ TEST(Conversions, RoundHalvesToEven) {
   EXPECT_EQ(ToByte(Value::real(-0.5)), 0);
   EXPECT_EQ(ToInt16(Text(" 2.5 ")), 2);
   EXPECT_EQ(ToInt16(Text("3.5")), 4);
+}
+
+// A Decimal is rounded on its exact value: the nearest double of 2.5000000000000000001 is 2.5.
+TEST(Conversions, DecimalsRoundOnTheirExactValue) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"2.5", 2},
+      {"2.5000000000000000001", 3},
+      {"2.4999999999999999999", 2},
+      {"3.5", 4},
+      {"-2.5", -2},
+      {"-2.5000000000000000001", -3},
+      {"-2.4999999999999999999", -2},
+      {"-3.5", -4},
+      {"0.5", 0},
+      {"0.5000000000000000000000000001", 1},
+      {"-0.4999999999999999999999999999", 0},
+      {"21", 21},
+      {"32767.4999999999999999999", 32767},
+      {"32767.5", 32768},
+      {"-32768.5", -32768},
+      {"-32768.5000000000000000001", -32769},
+      {"2147483647.4999999999999999999", INT32_MAX},
+      {"-2147483648.5", INT32_MIN},
+  };
+  for (const auto& [digits, rounded] : cases) {
+    EXPECT_EQ(ToInt32(DecimalOf(digits)), rounded) << digits;
+    if (rounded >= INT16_MIN && rounded <= INT16_MAX) {
+      EXPECT_EQ(ToInt16(DecimalOf(digits)), rounded) << digits;
+    } else {
+      EXPECT_EQ(FailureOf([&] { ToInt16(DecimalOf(digits)); }), "Desbordamiento") << digits;
+    }
+  }
+  EXPECT_EQ(ToByte(DecimalOf("254.5")), 254);
+  EXPECT_EQ(ToByte(DecimalOf("255.4999999999999999999")), 255);
+  EXPECT_EQ(ToByte(DecimalOf("-0.5")), 0);
+  for (const char* digits : {"255.5", "-0.5000000000000000000000000001", "256"}) {
+    EXPECT_EQ(FailureOf([&] { ToByte(DecimalOf(digits)); }), "Desbordamiento") << digits;
+  }
+  for (const char* digits : {"2147483647.5", "-2147483648.5000000000000000001", "4294967296",
+                             "79228162514264337593543950335"}) {
+    EXPECT_EQ(FailureOf([&] { ToInt32(DecimalOf(digits)); }), "Desbordamiento") << digits;
+  }
+  // A text is still read as a double, as the platform reads it.
+  EXPECT_EQ(ToInt16(Text("2.5000000000000000001")), 2);
 }
 
 TEST(Conversions, ChecksTheTargetRange) {
@@ -177,6 +241,7 @@ TEST(Conversions, OwnTextForm) {
       // exponent form below 1E-04 and from 1E+15 on.
       {Value::real(3.1), "3.1"},
       {Value::real(2.0), "2"},
+      {Value::real(100.0), "100"},
       {Value::real(-0.0), "0"},
       {Value::real(0.1 + 0.2), "0.3"},
       {Value::real(1.0 / 3.0), "0.333333333333333"},
@@ -197,6 +262,7 @@ TEST(Conversions, OwnTextForm) {
       {Value::real(std::numeric_limits<double>::max()), "1.79769313486232E+308"},
       // Singles: at most 7 significant digits of the single's own value.
       {Value::single(3.1f), "3.1"},
+      {Value::single(20.0f), "20"},
       {Value::single(1.05f), "1.05"},
       {Value::single(0.1f), "0.1"},
       {Value::single(1234567.0f), "1234567"},
@@ -211,12 +277,14 @@ TEST(Conversions, OwnTextForm) {
       {Value::currency(INT64_MIN), "-922337203685477.5808"},
       {Value::decimal(false, 1, 0, 15), "1.5"},
       {Value::decimal(false, 2, 0, 150), "1.5"},
+      {Value::decimal(false, 2, 0, 15), "0.15"},
       {Value::decimal(true, 2, 0, 0), "0"},
       {Value::decimal(false, 0, 0xFFFFFFFF, UINT64_MAX), "79228162514264337593543950335"},
       {Value::decimal(true, 28, 0, 1), "-0.0000000000000000000000000001"},
       {Value::decimal(false, 28, 0x204FCE5E, 0x3E25026110000000), "1"},
       {Value::date(0), "1899-12-30"},
       {Value::date(36526.5), "2000-01-01 12:00:00"},
+      {Value::date(45209.423726851855), "2023-10-10 10:10:10"},
       {Value::date(-1.25), "1899-12-29 06:00:00"},
       {Value::date(45000.99999999), "2023-03-16"},
       {Value::date(2958465.99999), "9999-12-31 23:59:59"},
@@ -228,7 +296,9 @@ TEST(Conversions, OwnTextForm) {
   for (const Value& v : {Value::array({}), Value::unsupported("Object")}) {
     EXPECT_EQ(FailureOf([&] { OwnTextForm(v); }), "No coinciden los tipos");
   }
-  for (const Value& v : {Value::date(2958466.0), Value::date(-657435.0), Value::date(kNaN)}) {
+  // The last half second of 9999-12-31 rounds into a day past the last one.
+  for (const Value& v : {Value::date(2958466.0), Value::date(2958465.99999999),
+                         Value::date(-657435.0), Value::date(kNaN)}) {
     EXPECT_EQ(FailureOf([&] { OwnTextForm(v); }), "Desbordamiento");
   }
   // The other conversions read these kinds by their number.
@@ -261,6 +331,22 @@ TEST(Conversions, HexTextUsesTheElementsOwnWidth) {
   for (const auto& [value, hex] : cases) EXPECT_EQ(HexText(value), hex);
   EXPECT_EQ(FailureOf([] { HexText(Value::integer(1LL << 40, 64, true)); }), "Desbordamiento");
   EXPECT_EQ(FailureOf([] { HexText(Text("serie")); }), "No coinciden los tipos");
+}
+
+TEST(Conversions, UpperHexPadsToTheDigitsAsked) {
+  struct Case {
+    uint64_t number;
+    size_t minimumDigits;
+    const char* hex;
+  } cases[] = {
+      {0, 1, "0"},
+      {0xABCDEF, 1, "ABCDEF"},
+      {5, 8, "00000005"},
+      {0x80040154, 8, "80040154"},
+      {0x123456789, 8, "123456789"},
+      {UINT64_MAX, 1, "FFFFFFFFFFFFFFFF"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UpperHex(c.number, c.minimumDigits), c.hex);
 }
 
 }  // namespace

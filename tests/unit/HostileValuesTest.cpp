@@ -124,8 +124,8 @@ TEST_F(Hostile, LinkOpenReadingsDecideTheTickOrEndIt) {
     EXPECT_EQ(control.calls[1],
               isOpen ? "DeviceInfo" : "PortNumber=" + std::to_string(form.portIndex() - 1));
   }
-  for (const Value& reading :
-       {Value::text("abc"), Value::null(), Value::unsupported("VT_DISPATCH")}) {
+  for (const Value& reading : {Value::text("abc"), Value::null(), Value::unsupported("VT_DISPATCH"),
+                               Value::text("1e400")}) {
     control.calls.clear();
     control.linkOpenReads = {reading};
     const int16_t port = form.portIndex();

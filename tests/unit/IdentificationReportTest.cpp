@@ -145,6 +145,11 @@ TEST_F(IdentificationReport, RendersValuesAsTheUnitGivesThem) {
   EXPECT_EQ(texts[before + 1], "Nombre del Modelo: Nexo 2013/14 con Sensor");
   EXPECT_EQ(texts[before + 2], "Número de Serie: FFFF");
   EXPECT_EQ(texts[before + 3], "Versión de Firmware:  v3 ");
+  // A Boolean True is -1 as a code, while its text "True" begins with no number: name 0.
+  const size_t beforeFlag = Written().size();
+  const std::vector<std::string> flag = Report(Value::boolean(true), Value::text("v"), I16(1));
+  EXPECT_EQ(flag[beforeFlag], "Código de Modelo: -1");
+  EXPECT_EQ(flag[beforeFlag + 1], "Nombre del Modelo: TX-2 8");
 }
 
 // The firmware line is the label joined to the element's text form: Null and Empty leave the
@@ -224,6 +229,10 @@ TEST_F(IdentificationReport, StopsAtTheFirstFailureKeepingEarlierLines) {
   ValueArray oneDimensional;
   oneDimensional.bounds = {{0, 4}};
   oneDimensional.elements.assign(4, I16(21));
+  ValueArray threeByThree;  // row 3 lies past the rows, though index (3, 1) falls within the data
+  threeByThree.bounds = {{0, 3}, {0, 3}};
+  threeByThree.elements = {Value::text("x"), Value::text("x"), Value::text("x"), I16(21), I16(1),
+                           I16(7),           I16(1),           I16(1),           I16(1)};
   const FailureCase cases[] = {
       {"not an array", Value::text("21"), 0},
       {"Empty is no array", Value(), 0},
@@ -235,6 +244,7 @@ TEST_F(IdentificationReport, StopsAtTheFirstFailureKeepingEarlierLines) {
       {"model -1", IdentificationArray(I16(-1), I16(1), I16(1)), 1},
       {"model text beyond 16 bits", IdentificationArray(Value::text("1e5"), I16(1), I16(1)), 0},
       {"no serial row", IdentificationArray(I16(21), I16(1), Value(), 3), 2},
+      {"no serial row, three columns", Value::array(threeByThree), 2},
       {"serial not a number", IdentificationArray(I16(21), I16(1), Value::text("A1")), 2},
       {"serial beyond 32 bits",
        IdentificationArray(I16(21), I16(1), Value::integer(1LL << 32, 64, true)), 2},

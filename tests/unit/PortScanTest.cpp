@@ -26,6 +26,15 @@ struct TickState {
   int16_t portIndex;
 };
 
+// The ports written to PortNumber, in order, from a call log.
+std::vector<std::string> PortNumbersIn(const std::vector<std::string>& calls) {
+  std::vector<std::string> ports;
+  for (const std::string& call : calls) {
+    if (call.rfind("PortNumber=", 0) == 0) ports.push_back(call.substr(11));
+  }
+  return ports;
+}
+
 struct PortScan : fakes::FormTest {
   std::vector<TickState> ticks;
 
@@ -38,13 +47,7 @@ struct PortScan : fakes::FormTest {
     while (view.timerEnabled && ticks.size() < kTickLimit) Tick();
   }
 
-  std::vector<std::string> PortNumbersWritten() const {
-    std::vector<std::string> ports;
-    for (const std::string& call : control.calls) {
-      if (call.rfind("PortNumber=", 0) == 0) ports.push_back(call.substr(11));
-    }
-    return ports;
-  }
+  std::vector<std::string> PortNumbersWritten() const { return PortNumbersIn(control.calls); }
 
   std::vector<std::string> Appended() const {
     const std::vector<std::string> lines = ReportLines(view.report);
@@ -202,14 +205,26 @@ TEST_F(PortScan, SilentCom1DelaysEverythingByOneTick) {
 // The component may settle on another port and write it back through the by-reference
 // argument: the scan goes on from there.
 TEST_F(PortScan, APortWrittenBackByTheComponentIsWhereTheScanGoesOn) {
-  control.portWriteBack = 7;
-  Load();
-  Tick();
-  EXPECT_EQ(ticks[0].status, "ESCANEANDO PUERTO COM7");
-  EXPECT_EQ(ticks[0].portIndex, 8);
-  control.portWriteBack.reset();
-  Tick();
-  EXPECT_THAT(PortNumbersWritten(), ElementsAre("0", "8"));
+  struct Case {
+    int16_t writtenBack;
+    const char* status;
+    int16_t next;
+  } cases[] = {
+      {7, "ESCANEANDO PUERTO COM7", 8},
+      {-3, "ESCANEANDO PUERTO COM-3", -2},  // below zero is no USB port
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.writtenBack);
+    fakes::FakeForm fresh;
+    fresh.control.portWriteBack = c.writtenBack;
+    fresh.Load();
+    fresh.form.Timer1_Timer();
+    EXPECT_EQ(fresh.view.status, c.status);
+    EXPECT_EQ(fresh.form.portIndex(), c.next);
+    fresh.control.portWriteBack.reset();
+    fresh.form.Timer1_Timer();
+    EXPECT_THAT(PortNumbersIn(fresh.control.calls), ElementsAre("0", std::to_string(c.next)));
+  }
 }
 
 TEST_F(PortScan, SilentPort20MovesTheEndToCom22) {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "link/ConversionBudget.h"
-#include "link/Conversions.h"
 #include "link/win32/ComSupport.h"
 #include "link/win32/VariantConversion.h"
+#include "value/ConversionBudget.h"
+#include "value/Conversions.h"
 
 namespace velmaris {
 namespace {
@@ -295,13 +295,19 @@ TEST(VariantConversion, SelfReferencesAndEndlessExpansionAreRefusedAsAWhole) {
   identification.Put({1, 1}, arrayBack);
   EXPECT_EQ(Value::Kind::Unsupported, ToValue(whole).kind());
 
-  // Distinct arrays nested deeper than the budget allows.
+  // Distinct arrays nested deeper than the budget allows. By number: the arrays and the number
+  // inside them are 32 levels when 31 arrays deep, which is read; 33 levels are not.
   std::vector<std::unique_ptr<Array>> chain;
   VARIANT next = I4(1);
   for (int level = 0; level <= ConversionBudget::kDepth; ++level) {
     chain.push_back(std::make_unique<Array>(VT_VARIANT, std::vector<SAFEARRAYBOUND>{{1, 0}}));
     chain.back()->Put({0}, next);
     next = chain.back()->AsVariant(VT_VARIANT);
+    if (chain.size() == 31) {
+      EXPECT_EQ(Value::Kind::Array, ToValue(next).kind());
+    } else if (chain.size() == 32) {
+      EXPECT_EQ("VT_ARRAY|VT_VARIANT (nested too deep)", ToValue(next).asText());
+    }
   }
   EXPECT_EQ("VT_ARRAY|VT_VARIANT (nested too deep)", ToValue(next).asText());
 
@@ -310,6 +316,19 @@ TEST(VariantConversion, SelfReferencesAndEndlessExpansionAreRefusedAsAWhole) {
   Array row(VT_VARIANT, {{512, 0}});
   for (LONG k = 0; k < 256; ++k) wide.Put({k}, row.AsVariant(VT_VARIANT));  // each a copy
   EXPECT_EQ("VT_ARRAY|VT_VARIANT (too large)", ToValue(wide.AsVariant(VT_VARIANT)).asText());
+  // By number: two arrays of 32,767 in an array of two are 65,536 elements, which are read;
+  // two of 32,768 are two more, which are not.
+  for (const ULONG inner : {32767u, 32768u}) {
+    Array pair(VT_VARIANT, {{2, 0}});
+    Array half(VT_VARIANT, {{inner, 0}});
+    for (LONG k = 0; k < 2; ++k) pair.Put({k}, half.AsVariant(VT_VARIANT));
+    const Value read = ToValue(pair.AsVariant(VT_VARIANT));
+    if (inner == 32767u) {
+      EXPECT_EQ(Value::Kind::Array, read.kind());
+    } else {
+      EXPECT_EQ("VT_ARRAY|VT_VARIANT (too large)", read.asText());
+    }
+  }
 }
 
 TEST(VariantConversion, HostileArraysAreRefusedNotRead) {

@@ -2,6 +2,7 @@
 
 #include "common/Failure.h"
 #include "platform/win32/Utf16.h"
+#include "value/Conversions.h"
 
 namespace velmaris {
 
@@ -11,11 +12,7 @@ std::string BstrToUtf8(BSTR text) {
 }
 
 std::string DescribeHresult(HRESULT hr) {
-  // Eight upper-case hexadecimal digits, written by hand: the C library's formatting would
-  // bring its whole floating-point printer into the program.
-  std::string code = "0x";
-  for (int shift = 28; shift >= 0; shift -= 4)
-    code += "0123456789ABCDEF"[(static_cast<unsigned long>(hr) >> shift) & 0xF];
+  const std::string code = "0x" + UpperHex(static_cast<uint32_t>(hr), 8);
 
   wchar_t* buffer = nullptr;
   const DWORD length = FormatMessageW(

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "link/ConversionBudget.h"
 #include "link/win32/ComSupport.h"
+#include "value/ConversionBudget.h"
 
 namespace velmaris {
 namespace {

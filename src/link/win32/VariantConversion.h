@@ -2,7 +2,7 @@
 
 #include <oaidl.h>
 
-#include "link/Value.h"
+#include "value/Value.h"
 
 namespace velmaris {
 

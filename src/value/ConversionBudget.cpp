@@ -1,4 +1,4 @@
-#include "link/ConversionBudget.h"
+#include "value/ConversionBudget.h"
 
 namespace velmaris {
 

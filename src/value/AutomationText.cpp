@@ -1,4 +1,4 @@
-#include "link/AutomationText.h"
+#include "value/AutomationText.h"
 
 #include <cmath>
 #include <vector>

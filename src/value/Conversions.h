@@ -4,15 +4,16 @@
 #include <string>
 
 #include "common/Failure.h"
-#include "link/Value.h"
+#include "value/Value.h"
 
 namespace velmaris {
 
 // Conversions of the values the component hands over, as the platform makes them. A number is
-// rounded to the nearest whole number, a half to the even neighbour; a text is first read as a
-// number (NumberText.h); a Boolean counts as True = -1, False = 0; Empty counts as 0. A result
-// out of range, or a real that is not finite, fails with kOverflow; a text that is not a number,
-// Null, an array or an unsupported type fails with kTypeMismatch.
+// rounded to the nearest whole number, a half to the even neighbour (a Decimal on its exact
+// value); a text is first read as a double (NumberText.h); a Boolean counts as True = -1,
+// False = 0; Empty counts as 0. A result out of range, or a real that is not finite, fails with
+// kOverflow; a text that is not a number, Null, an array or an unsupported type fails with
+// kTypeMismatch.
 int16_t ToInt16(const Value& value);
 int32_t ToInt32(const Value& value);
 uint8_t ToByte(const Value& value);
@@ -34,6 +35,10 @@ std::string OwnTextForm(const Value& value);
 
 // Decimal digits, with a minus sign when negative.
 std::string DecimalText(int64_t number);
+
+// Upper-case hexadecimal digits without prefix, with leading zeros up to `minimumDigits`
+// ("12C"; 0x80040154 with 8 gives "80040154", 5 with 8 gives "00000005").
+std::string UpperHex(uint64_t number, size_t minimumDigits = 1);
 
 // Upper-case hexadecimal without prefix or leading zeros. An integer of 8, 16 or 32 bits is
 // written as the two's complement of its own width (16-bit -1 gives FFFF, 32-bit -1 FFFFFFFF,

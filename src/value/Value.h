@@ -30,6 +30,14 @@ class Value {
   enum class Kind { Empty, Null, Boolean, Integer, Real, Text, Array, Unsupported };
   // What a Real was before it became a double; it decides the real's text form.
   enum class RealForm { Double, Single, Currency, Date, Decimal };
+  // A 96-bit decimal as the component hands it over: the magnitude high:low divided by ten to
+  // the power `scale`.
+  struct Decimal {
+    bool negative = false;
+    uint8_t scale = 0;
+    uint32_t high = 0;
+    uint64_t low = 0;
+  };
 
   Value() = default;  // Empty
   static Value null();
@@ -44,8 +52,8 @@ class Value {
   static Value currency(int64_t tenThousandths);
   // An Automation date: days since 1899-12-30, the fraction the time of day.
   static Value date(double days);
-  // A 96-bit decimal, magnitude high:low with `scale` decimals (0 to 28); its text keeps every
-  // digit, its number is the nearest double.
+  // A 96-bit decimal, magnitude high:low with `scale` decimals (0 to 28); it keeps its exact
+  // number, for its text and its whole-number conversions, and its real is the nearest double.
   static Value decimal(bool negative, uint8_t scale, uint32_t high, uint64_t low);
   static Value text(std::string utf8);
   static Value array(ValueArray array);
@@ -63,7 +71,9 @@ class Value {
   RealForm realForm() const { return realForm_; }
   // The amount of a Currency real, in ten-thousandths.
   int64_t currencyAmount() const { return integer_; }
-  // Text of a Text value, exact text of a Decimal real, type name of an Unsupported one.
+  // The exact number of a Decimal real.
+  const Decimal& decimalNumber() const { return decimal_; }
+  // Text of a Text value, type name of an Unsupported one.
   const std::string& asText() const { return text_; }
   const ValueArray& asArray() const { return *array_; }
 
@@ -75,6 +85,7 @@ class Value {
   bool signed_ = true;
   double real_ = 0.0;
   RealForm realForm_ = RealForm::Double;
+  Decimal decimal_;
   std::string text_;
   std::shared_ptr<const ValueArray> array_;
 };

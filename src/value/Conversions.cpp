@@ -1,14 +1,13 @@
-#include "link/Conversions.h"
+#include "value/Conversions.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "common/Failure.h"
-#include "link/AutomationText.h"
-#include "link/NumberText.h"
+#include "value/AutomationText.h"
+#include "value/NumberText.h"
 
 namespace velmaris {
 
@@ -44,6 +43,37 @@ int64_t RoundedInRange(double number, int64_t lowest, int64_t highest) {
   return static_cast<int64_t>(rounded);
 }
 
+// A decimal rounded on its exact digits, not on the double nearest to it: 2.5000000000000000001
+// is above a half and gives 3.
+int64_t RoundedInRange(const Value::Decimal& number, int64_t lowest, int64_t highest) {
+  // The magnitude in 32-bit parts, most significant first, divided by ten `scale` times; the
+  // last remainder is the first digit dropped, and any earlier non-zero one says the rest is
+  // more than nothing.
+  uint32_t parts[3] = {number.high, static_cast<uint32_t>(number.low >> 32),
+                       static_cast<uint32_t>(number.low)};
+  uint32_t firstDropped = 0;
+  bool moreDropped = false;
+  for (int step = 0; step < number.scale; ++step) {
+    moreDropped = moreDropped || firstDropped != 0;
+    uint64_t remainder = 0;
+    for (uint32_t& part : parts) {
+      const uint64_t dividend = remainder << 32 | part;
+      part = static_cast<uint32_t>(dividend / 10);
+      remainder = dividend % 10;
+    }
+    firstDropped = static_cast<uint32_t>(remainder);
+  }
+  const uint64_t limit =
+      number.negative ? 0 - static_cast<uint64_t>(lowest) : static_cast<uint64_t>(highest);
+  uint64_t whole = static_cast<uint64_t>(parts[1]) << 32 | parts[2];
+  if (parts[0] != 0 || whole > limit) Overflow();
+  if (firstDropped > 5 || (firstDropped == 5 && (moreDropped || whole % 2 == 1))) {
+    if (whole == limit) Overflow();
+    ++whole;
+  }
+  return number.negative ? -static_cast<int64_t>(whole) : static_cast<int64_t>(whole);
+}
+
 double NumberOfText(const std::string& text) {
   const std::optional<double> number = NumberFromText(text);
   if (!number) TypeMismatch();
@@ -63,6 +93,8 @@ Target WholeNumber(const Value& value) {
       if (IsBeyondInt64(value)) Overflow();
       return static_cast<Target>(InRange(value.asInteger(), lowest, highest));
     case Kind::Real:
+      if (value.realForm() == Value::RealForm::Decimal)
+        return static_cast<Target>(RoundedInRange(value.decimalNumber(), lowest, highest));
       return static_cast<Target>(RoundedInRange(value.asReal(), lowest, highest));
     case Kind::Text:
       return static_cast<Target>(RoundedInRange(NumberOfText(value.asText()), lowest, highest));
@@ -91,19 +123,13 @@ std::string RealTextForm(const Value& value) {
       return CurrencyText(value.currencyAmount());
     case Value::RealForm::Date:
       return DateText(value.asReal());
-    case Value::RealForm::Decimal:
-      return value.asText();
+    case Value::RealForm::Decimal: {
+      const Value::Decimal& number = value.decimalNumber();
+      return ScaledDecimalText(number.negative, number.scale, number.high, number.low);
+    }
     default:
       return RealText(value.asReal(), kDoubleDigits);
   }
-}
-
-std::string UpperHex(uint64_t number) {
-  char buffer[16];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, number, 16);
-  std::string text(buffer, result.ptr);
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 }  // namespace
@@ -162,6 +188,15 @@ std::string OwnTextForm(const Value& value) {
 }
 
 std::string DecimalText(int64_t number) { return std::to_string(number); }
+
+std::string UpperHex(uint64_t number, size_t minimumDigits) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), "0123456789ABCDEF"[number & 0xF]);
+    number >>= 4;
+  } while (number != 0 || digits.size() < minimumDigits);
+  return digits;
+}
 
 std::string HexText(const Value& value) {
   if (value.kind() == Kind::Integer && value.integerBits() <= 32) {

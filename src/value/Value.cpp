@@ -1,8 +1,6 @@
-#include "link/Value.h"
+#include "value/Value.h"
 
 #include <cmath>
-
-#include "link/AutomationText.h"
 
 namespace velmaris {
 
@@ -69,7 +67,7 @@ Value Value::decimal(bool negative, uint8_t scale, uint32_t high, uint64_t low) 
       std::pow(10.0, scale);
   Value v = real(negative ? -magnitude : magnitude);
   v.realForm_ = RealForm::Decimal;
-  v.text_ = ScaledDecimalText(negative, scale, high, low);
+  v.decimal_ = {negative, scale, high, low};
   return v;
 }
 

@@ -1,4 +1,4 @@
-#include "link/NumberText.h"
+#include "value/NumberText.h"
 
 #include <cstdlib>
 #include <string>
