@@ -85,15 +85,7 @@ TEST(Dpi, ClientAreaAndControlsAreTheirTwipsAtTheScreensDpi) {
 // Fonts cannot be read across processes under Wine, so the window is built here.
 TEST(Dpi, StatusFontKeepsItsPointSize) {
   auto window = MainWindow::Create(GetModuleHandleW(nullptr), ReadScreenDpi());
-  HWND status = nullptr;
-  for (HWND child = GetWindow(window->handle(), GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    wchar_t name[16] = {};
-    GetClassNameW(child, name, 16);
-    if (lstrcmpiW(name, L"EDIT") == 0 && !(GetWindowLongW(child, GWL_STYLE) & ES_MULTILINE)) {
-      status = child;
-    }
-  }
+  HWND status = test::StatusBoxOf(window->handle());
   ASSERT_NE(status, nullptr);
   LOGFONTW font = {};
   ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(status, WM_GETFONT, 0, 0)), sizeof font,

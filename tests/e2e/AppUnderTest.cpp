@@ -1,64 +1,10 @@
 #include "AppUnderTest.h"
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace velmaris::e2e {
 
 namespace {
-
-const wchar_t* const kCaption = L"Diagnóstico de Compatibilidad de Velmaris";
-
-struct Search {
-  DWORD processId;
-  const wchar_t* windowClass;  // nullptr: the main window, found by caption
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK FindProcessWindow(HWND hwnd, LPARAM lParam) {
-  auto* search = reinterpret_cast<Search*>(lParam);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(hwnd, &owner);
-  if (owner != search->processId) return TRUE;
-  wchar_t className[64] = {};
-  GetClassNameW(hwnd, className, 64);
-  const bool match = search->windowClass != nullptr
-                         ? lstrcmpW(className, search->windowClass) == 0 && IsWindowVisible(hwnd)
-                         : Text(hwnd) == kCaption && lstrcmpW(className, L"#32770") != 0;
-  if (!match) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
-
-struct ChildSearch {
-  const wchar_t* windowClass;
-  std::wstring caption;
-  bool wantMultiLine;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK FindChild(HWND hwnd, LPARAM lParam) {
-  auto* search = reinterpret_cast<ChildSearch*>(lParam);
-  wchar_t className[64] = {};
-  GetClassNameW(hwnd, className, 64);
-  if (lstrcmpiW(className, search->windowClass) != 0) return TRUE;
-  if (lstrcmpiW(className, L"EDIT") == 0) {
-    const bool multiLine = (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE) != 0;
-    if (multiLine != search->wantMultiLine) return TRUE;
-  } else if (Text(hwnd) != search->caption) {
-    return TRUE;
-  }
-  search->found = hwnd;
-  return FALSE;
-}
-
-HWND FindChildOf(HWND parent, const wchar_t* windowClass, const std::wstring& caption,
-                 bool multiLine) {
-  ChildSearch search{windowClass, caption, multiLine};
-  EnumChildWindows(parent, &FindChild, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 std::wstring TempFolder() {
   wchar_t folder[MAX_PATH] = {};
@@ -96,51 +42,6 @@ std::wstring UniqueRunName() {
 }
 
 }  // namespace
-
-std::wstring Text(HWND window) {
-  const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const LRESULT copied =
-      SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-  text.resize(static_cast<size_t>(copied));
-  return text;
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                      nullptr, nullptr);
-  return out;
-}
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
-  return out;
-}
-
-std::wstring FromUnixPath(const std::string& path) {
-  std::wstring windows = L"Z:" + Wide(path);
-  for (wchar_t& c : windows) {
-    if (c == L'/') c = L'\\';
-  }
-  return windows;
-}
-
-std::string RequiredEnvironment(const char* name) {
-  char value[4096] = {};
-  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  if (length == 0 || length >= sizeof value) {
-    throw std::runtime_error(std::string("environment variable not set: ") + name);
-  }
-  return value;
-}
 
 std::wstring ClipboardText() {
   for (int attempt = 0; attempt < 50; ++attempt) {
@@ -223,18 +124,13 @@ bool AppUnderTest::WaitUntil(const std::function<bool()>& condition, DWORD timeo
   return true;
 }
 
-HWND AppUnderTest::FindTopLevel(const wchar_t* windowClass) const {
-  Search search{process_.dwProcessId, windowClass};
-  EnumWindows(&FindProcessWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 HWND AppUnderTest::WaitForWindow(DWORD timeoutMs) {
-  WaitUntil([this] { return (window_ = FindTopLevel(nullptr)) != nullptr; }, timeoutMs);
+  WaitUntil([this] { return (window_ = test::FindProgramWindow(process_.dwProcessId)) != nullptr; },
+            timeoutMs);
   return window_;
 }
 
-HWND AppUnderTest::MessageBoxOf() const { return FindTopLevel(L"#32770"); }
+HWND AppUnderTest::MessageBoxOf() const { return test::FindMessageBox(process_.dwProcessId); }
 
 HWND AppUnderTest::WaitForMessageBox(DWORD timeoutMs) {
   HWND box = nullptr;
@@ -256,12 +152,12 @@ bool AppUnderTest::WaitForExit(DWORD timeoutMs) {
 }
 
 HWND AppUnderTest::Button(const std::wstring& caption) const {
-  return FindChildOf(window_, L"BUTTON", caption, false);
+  return test::FindChildWindow(window_, L"BUTTON", caption);
 }
 
-HWND AppUnderTest::StatusBox() const { return FindChildOf(window_, L"EDIT", L"", false); }
+HWND AppUnderTest::StatusBox() const { return test::StatusBoxOf(window_); }
 
-HWND AppUnderTest::ReportPane() const { return FindChildOf(window_, L"EDIT", L"", true); }
+HWND AppUnderTest::ReportPane() const { return test::ReportPaneOf(window_); }
 
 void AppUnderTest::Click(HWND button) const { PostMessageW(button, BM_CLICK, 0, 0); }
 
@@ -314,21 +210,8 @@ bool AppUnderTest::WaitForFocus(HWND control, DWORD timeoutMs) {
   return WaitUntil([&] { return Focus() == control; }, timeoutMs);
 }
 
-std::string AppUnderTest::LogText() const {
-  std::ifstream file(Utf8(logPath_), std::ios::binary);
-  std::stringstream content;
-  content << file.rdbuf();
-  return content.str();
-}
+std::string AppUnderTest::LogText() const { return test::ReadCallLogText(logPath_); }
 
-std::vector<std::string> AppUnderTest::Log() const {
-  std::vector<std::string> lines;
-  std::istringstream content(LogText());
-  for (std::string line; std::getline(content, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
+std::vector<std::string> AppUnderTest::Log() const { return test::ReadCallLog(logPath_); }
 
 }  // namespace velmaris::e2e

@@ -6,7 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "CallLog.h"
+#include "Environment.h"
+#include "ProgramWindow.h"
+#include "Utf8.h"
+#include "WindowSearch.h"
+#include "WinePath.h"
+
 namespace velmaris::e2e {
+
+using test::FromUnixPath;
+using test::RequiredEnvironment;
+using test::Text;
+using test::Utf8;
+using test::Wide;
 
 // One run of the real VelmarisDiag.exe under Wine against the simulated component, driven from
 // outside the way a user or an automation tool would: by window caption, class and text.
@@ -62,8 +75,6 @@ class AppUnderTest {
   std::string LogText() const;
 
  private:
-  HWND FindTopLevel(const wchar_t* windowClass) const;
-
   PROCESS_INFORMATION process_ = {};
   HWND window_ = nullptr;
   std::wstring runName_;
@@ -71,12 +82,6 @@ class AppUnderTest {
   std::wstring exePath_;
 };
 
-std::wstring Text(HWND window);
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& text);
-// The Windows path of a Unix path, through Wine's Z: drive.
-std::wstring FromUnixPath(const std::string& path);
-std::string RequiredEnvironment(const char* name);
 // Unicode text on the clipboard, as another program would paste it.
 std::wstring ClipboardText();
 // Leaves the clipboard empty, so that an earlier copy cannot pass for the next one.

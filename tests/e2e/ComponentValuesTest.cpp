@@ -11,8 +11,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const wchar_t* const kCaption = L"Diagnóstico de Compatibilidad de Velmaris";
-
 // The report lines after the head, split at CR LF.
 std::vector<std::wstring> WrittenLines(HWND pane) {
   const std::wstring report = Text(pane);
@@ -45,7 +43,7 @@ TEST(ComponentValues, AValueReferringBackToItselfIsATypeMismatchAndTheWindowAnsw
   AppUnderTest app({"self-referencing-unit"});
   ASSERT_NE(app.WaitForWindow(), nullptr);
   const AppUnderTest::Message message = app.AnswerMessage(20000);
-  EXPECT_EQ(message.title, kCaption);
+  EXPECT_EQ(message.title, test::WindowCaption());
   EXPECT_EQ(message.text, L"Se produjo un error: No coinciden los tipos\r\nOrigen: VelmarisDiag");
   EXPECT_EQ(Text(app.StatusBox()), L"CONECTADO");
   DWORD_PTR answer = 0;

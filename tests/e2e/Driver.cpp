@@ -6,24 +6,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "AppUnderTest.h"
+#include "ProgramWindow.h"
+#include "Utf8.h"
+#include "WindowSearch.h"
 
 namespace {
-
-const wchar_t* const kCaption = L"Diagnóstico de Compatibilidad de Velmaris";
-
-HWND Edit(HWND window, bool multiLine) {
-  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    wchar_t name[16] = {};
-    GetClassNameW(child, name, 16);
-    if (lstrcmpiW(name, L"EDIT") == 0 &&
-        ((GetWindowLongW(child, GWL_STYLE) & ES_MULTILINE) != 0) == multiLine) {
-      return child;
-    }
-  }
-  return nullptr;
-}
 
 void Print(const std::string& text) {
   DWORD written = 0;
@@ -34,16 +21,19 @@ void Print(const std::string& text) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  using velmaris::e2e::Text;
-  using velmaris::e2e::Utf8;
+  using velmaris::test::FindProgramWindow;
+  using velmaris::test::ReportPaneOf;
+  using velmaris::test::StatusBoxOf;
+  using velmaris::test::Text;
+  using velmaris::test::Utf8;
   const DWORD limitMs = (argc > 1 ? static_cast<DWORD>(_wtoi(argv[1])) : 30) * 1000;
   const DWORD start = GetTickCount();
   HWND window = nullptr;
   std::wstring status;
   while (GetTickCount() - start < limitMs) {
-    window = FindWindowW(nullptr, kCaption);
+    window = FindProgramWindow(0);
     if (window != nullptr) {
-      status = Text(Edit(window, false));
+      status = Text(StatusBoxOf(window));
       if (status == L"CONECTADO" || status == L"NO DETECTADO") break;
     }
     Sleep(200);
@@ -61,8 +51,8 @@ int wmain(int argc, wchar_t** argv) {
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_ERROR_HANDLE), geometry.data(), static_cast<DWORD>(geometry.size()),
             &written, nullptr);
-  Print("Estado: " + Utf8(Text(Edit(window, false))) + "\n\n");
-  std::string report = Utf8(Text(Edit(window, true)));
+  Print("Estado: " + Utf8(Text(StatusBoxOf(window))) + "\n\n");
+  std::string report = Utf8(Text(ReportPaneOf(window)));
   std::string lines;
   for (char c : report) {
     if (c != '\r') lines += c;

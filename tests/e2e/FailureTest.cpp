@@ -11,8 +11,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-const wchar_t* const kCaption = L"Diagnóstico de Compatibilidad de Velmaris";
-
 size_t Count(const std::vector<std::string>& log, const std::string& prefix) {
   return static_cast<size_t>(std::count_if(log.begin(), log.end(), [&](const std::string& entry) {
     return entry.rfind(prefix, 0) == 0;
@@ -21,7 +19,7 @@ size_t Count(const std::vector<std::string>& log, const std::string& prefix) {
 
 std::wstring AnswerMessage(AppUnderTest& app) {
   const AppUnderTest::Message message = app.AnswerMessage();
-  EXPECT_EQ(message.title, kCaption);
+  EXPECT_EQ(message.title, test::WindowCaption());
   return message.text;
 }
 
@@ -86,7 +84,7 @@ TEST(Failures, TheScanStopsAtTheLastPortNumberAndSaysWhy) {
   EXPECT_EQ(AnswerMessage(app), L"Se produjo un error: Desbordamiento\r\nOrigen: VelmarisDiag");
   const std::vector<std::string> log = app.Log();
   EXPECT_EQ(Count(log, "put PortNumber"), 1u);
-  EXPECT_THAT(log.back().substr(0, log.back().find(" [")), "put LinkOpen vt=VT_BOOL value=False");
+  EXPECT_EQ(test::WithoutDetail(log.back()), "put LinkOpen vt=VT_BOOL value=False");
   const size_t calls = log.size();
   Sleep(2500);
   EXPECT_EQ(app.Log().size(), calls) << "no tick after the last port";

@@ -30,15 +30,12 @@ std::vector<std::string> After(const std::vector<std::string>& lines, size_t cou
 }
 
 // The operation of each component call in the log ("put PortNumber", "get LinkOpen" ...).
-std::vector<std::string> Operations(const std::vector<std::string>& log) {
-  std::vector<std::string> operations;
-  for (const std::string& entry : log) {
-    if (entry.rfind("put ", 0) != 0 && entry.rfind("get ", 0) != 0 && entry.rfind("call ", 0) != 0)
-      continue;
-    const size_t second = entry.find(' ', entry.find(' ') + 1);
-    operations.push_back(entry.substr(0, second));
+std::vector<std::string> OperationNames(const std::vector<std::string>& log) {
+  std::vector<std::string> names;
+  for (const std::string& entry : test::Operations(log)) {
+    names.push_back(entry.substr(0, entry.find(' ', entry.find(' ') + 1)));
   }
-  return operations;
+  return names;
 }
 
 std::vector<std::string> PortsWritten(const std::vector<std::string>& log) {
@@ -128,7 +125,7 @@ TEST(Scan, FindsTheUnitOnCom3InTheFifthTickAndThenOnlyWatchesTheLink) {
   // Ticks 1 to 3 fail on USB, COM1 and COM2, tick 4 opens COM3, tick 5 reads the unit.
   const std::vector<std::string> log = app.Log();
   EXPECT_THAT(PortsWritten(log), ElementsAre("0", "1", "2", "3"));
-  const std::vector<std::string> startupAndTicks = Operations(log);
+  const std::vector<std::string> startupAndTicks = OperationNames(log);
   const std::vector<std::string> expected = {
       "put LinkOpen", "put LinkParameter", "put LinkOpen",                     // start-up
       "get LinkOpen", "put PortNumber",    "put LinkOpen",  "get LinkOpen",    // 1: USB
@@ -141,9 +138,9 @@ TEST(Scan, FindsTheUnitOnCom3InTheFifthTickAndThenOnlyWatchesTheLink) {
       std::vector<std::string>(startupAndTicks.begin(), startupAndTicks.begin() + expected.size()),
       ElementsAreArray(expected));
 
-  const size_t before = Operations(app.Log()).size();
+  const size_t before = OperationNames(app.Log()).size();
   Sleep(3500);
-  const std::vector<std::string> later = After(Operations(app.Log()), before);
+  const std::vector<std::string> later = After(OperationNames(app.Log()), before);
   EXPECT_GE(later.size(), 2u);
   EXPECT_LE(later.size(), 5u);
   for (const std::string& operation : later) EXPECT_EQ(operation, "get LinkOpen");
@@ -166,7 +163,7 @@ TEST(Scan, MaintenanceButtonsMakeExactlyTheirCalls) {
       [&] { return app.LogText().find("call SavePrescalers") != std::string::npos; }, 5000));
   std::vector<std::string> calls;
   for (const std::string& entry : After(app.Log(), before)) {
-    if (entry.rfind("get LinkOpen", 0) != 0) calls.push_back(entry.substr(0, entry.find(" [")));
+    if (entry.rfind("get LinkOpen", 0) != 0) calls.push_back(test::WithoutDetail(entry));
   }
   EXPECT_THAT(calls, ElementsAre("put Prescaler index vt=VT_I4 value=0 vt=VT_UI1 value=1",
                                  "put Prescaler index vt=VT_I4 value=1 vt=VT_UI1 value=1",
@@ -212,9 +209,9 @@ void ExpectNotDetected(AppUnderTest& app, const std::vector<std::string>& closin
   std::vector<std::string> ports;
   for (int port = 0; port <= 21; ++port) ports.push_back(std::to_string(port));
   EXPECT_THAT(PortsWritten(app.Log()), ElementsAreArray(ports));
-  const size_t calls = Operations(app.Log()).size();
+  const size_t calls = OperationNames(app.Log()).size();
   Sleep(2500);
-  EXPECT_EQ(Operations(app.Log()).size(), calls) << "no tick after the advice";
+  EXPECT_EQ(OperationNames(app.Log()).size(), calls) << "no tick after the advice";
   EXPECT_FALSE(IsWindowVisible(app.Button(L"Reparar Prescalers 1:1")));
 
   const std::vector<std::string> report = After(Lines(Text(app.ReportPane())), kHeadLines);

@@ -1,8 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "AppUnderTest.h"
 
 namespace velmaris::e2e {
@@ -46,10 +44,7 @@ std::vector<std::string> StartupCalls(const std::vector<std::string>& log) {
   std::vector<std::string> calls;
   for (const std::string& entry : log) {
     if (entry.rfind("get LinkOpen", 0) == 0) break;
-    if (entry.rfind("put ", 0) == 0 || entry.rfind("get ", 0) == 0 ||
-        entry.rfind("call ", 0) == 0) {
-      calls.push_back(entry);
-    }
+    if (test::IsOperation(entry)) calls.push_back(entry);
   }
   return calls;
 }
@@ -193,11 +188,7 @@ TEST(Startup, ComponentWithoutLinkParameterIsReportedBeforeTheWindowShows) {
   ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
   EXPECT_EQ(Text(app.ReportPane()), kHead);
   Sleep(2500);  // two ticks' worth: the timer must never have started
-  const std::vector<std::string> log = app.Log();
-  const auto componentCalls = std::count_if(log.begin(), log.end(), [](const std::string& e) {
-    return e.rfind("put ", 0) == 0 || e.rfind("get ", 0) == 0 || e.rfind("call ", 0) == 0;
-  });
-  EXPECT_EQ(componentCalls, 2) << app.LogText();
+  EXPECT_EQ(test::Operations(app.Log()).size(), 2u) << app.LogText();
   EXPECT_THAT(app.LogText(), HasSubstr("put LinkOpen vt=VT_BOOL value=False"));
   EXPECT_THAT(app.LogText(), ::testing::Not(HasSubstr("value=True")));
 }

@@ -15,21 +15,12 @@ namespace {
 
 using e2e::ClipboardText;
 
-// This process's message box with the given title; other tests' programs share the desktop.
-HWND OwnMessageBox(const wchar_t* title) {
-  for (HWND box = FindWindowW(L"#32770", title); box != nullptr;
-       box = FindWindowExW(nullptr, box, L"#32770", title)) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(box, &process);
-    if (process == GetCurrentProcessId()) return box;
-  }
-  return nullptr;
-}
-
-// Answers the first message box with the given title, from another thread, as a user would.
+// Answers the first message box of this process with the given title, from another thread, as a
+// user would; other tests' programs share the desktop.
 DWORD WINAPI AnswerMessageBox(void* title) {
   for (int i = 0; i < 400; ++i) {
-    if (HWND box = OwnMessageBox(static_cast<const wchar_t*>(title))) {
+    if (HWND box =
+            test::FindMessageBox(GetCurrentProcessId(), static_cast<const wchar_t*>(title))) {
       PostMessageW(box, WM_COMMAND, IDOK, 0);
       return 0;
     }
@@ -44,23 +35,10 @@ struct Window : ::testing::Test {
   fakes::FakeControl control;
   frmQel form{*window, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; }};
 
-  HWND Child(const wchar_t* windowClass, bool multiLine) const {
-    for (HWND child = GetWindow(window->handle(), GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-      wchar_t name[32] = {};
-      GetClassNameW(child, name, 32);
-      if (lstrcmpiW(name, windowClass) == 0 &&
-          ((GetWindowLongW(child, GWL_STYLE) & ES_MULTILINE) != 0) == multiLine) {
-        return child;
-      }
-    }
-    return nullptr;
-  }
-
   COLORREF StatusTextColour() const {
     HDC dc = GetDC(window->handle());
     SendMessageW(window->handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                 reinterpret_cast<LPARAM>(Child(L"EDIT", false)));
+                 reinterpret_cast<LPARAM>(test::StatusBoxOf(window->handle())));
     const COLORREF colour = GetTextColor(dc);
     const COLORREF background = GetBkColor(dc);
     ReleaseDC(window->handle(), dc);
@@ -70,7 +48,7 @@ struct Window : ::testing::Test {
 };
 
 TEST_F(Window, StatusBoxUsesBoldCourierNewOnButtonFace) {
-  HWND status = Child(L"EDIT", false);
+  HWND status = test::StatusBoxOf(window->handle());
   ASSERT_NE(status, nullptr);
   LOGFONTW font = {};
   ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(status, WM_GETFONT, 0, 0)), sizeof font,
@@ -127,7 +105,7 @@ TEST_F(Window, CopyWhileAnotherProgramHoldsTheClipboardTellsTheUserAndLeavesItAl
   ClipboardHolder holder;
   HANDLE holding = CreateThread(nullptr, 0, &HoldClipboard, &holder, 0, nullptr);
   ASSERT_EQ(WaitForSingleObject(holder.ready, 5000), WAIT_OBJECT_0);
-  const std::wstring caption = Widen(kWindowCaption);
+  const std::wstring caption = test::WindowCaption();
   HANDLE answer = CreateThread(nullptr, 0, &AnswerMessageBox, const_cast<wchar_t*>(caption.c_str()),
                                0, nullptr);
   form.Raise(FormEvent::cmdCopy_Click);
@@ -151,7 +129,7 @@ TEST_F(Window, ReportPaneTakesTypingBelowItsLastRowAndEnterButNotEscape) {
   std::string report = window->ReportText();
   for (int line = 0; line < 60; ++line) report += "\r\nlínea " + std::to_string(line);
   window->SetReportText(report);
-  HWND pane = Child(L"EDIT", true);
+  HWND pane = test::ReportPaneOf(window->handle());
   ShowWindow(window->handle(), SW_SHOW);
   SetFocus(pane);
   SendMessageW(pane, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);

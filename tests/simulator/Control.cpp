@@ -15,8 +15,13 @@
 #include <string>
 
 #include "Scenario.h"
+#include "WinePath.h"
+#include "platform/win32/Utf16.h"
 
 using Microsoft::WRL::ComPtr;
+using velmaris::Narrow;
+using velmaris::Widen;
+using velmaris::test::PathFromEnvironment;
 
 namespace qelsim {
 
@@ -188,7 +193,7 @@ std::string Describe(const VARIANT& value) {
       break;
     case VT_BSTR: {
       BSTR text = byRef ? *value.pbstrVal : value.bstrVal;
-      shown = text ? "\"" + ToUtf8(text, static_cast<int>(SysStringLen(text))) + "\"" : "null";
+      shown = text ? "\"" + Narrow(text, SysStringLen(text)) + "\"" : "null";
       break;
     }
     case VT_EMPTY:
@@ -284,7 +289,7 @@ class Control final : public IDispatch,
                                           DISPID* ids) override {
     // The tool must call by identifier; asking for names is logged so tests can catch it.
     for (UINT i = 0; i < count; ++i) {
-      LogLine(("GetIDsOfNames " + ToUtf8(names[i])).c_str());
+      LogLine(("GetIDsOfNames " + Narrow(names[i] ? names[i] : L"")).c_str());
       ids[i] = DISPID_UNKNOWN;
     }
     return DISP_E_UNKNOWNNAME;
@@ -425,7 +430,7 @@ class Control final : public IDispatch,
       VARIANT value;
       VariantInit(&value);
       const HRESULT hr = bag->Read(name, &value, nullptr);
-      line += " " + ToUtf8(name) + "=" + (SUCCEEDED(hr) ? Describe(value) : "missing");
+      line += " " + Narrow(name) + "=" + (SUCCEEDED(hr) ? Describe(value) : "missing");
       VariantClear(&value);
     }
     if (scenario_.propertyBag == "fail") line += " -> E_FAIL";
@@ -547,7 +552,7 @@ class Control final : public IDispatch,
     font->get_Name(&name);
     font->get_Size(&size);
     std::snprintf(text, sizeof text, " %.2f", static_cast<double>(size.int64) / 10000.0);
-    const std::string shown = "VT_DISPATCH \"" + ToUtf8(name ? name : L"") + "\"" + text;
+    const std::string shown = "VT_DISPATCH \"" + Narrow(name, SysStringLen(name)) + "\"" + text;
     SysFreeString(name);
     return shown;
   }
@@ -582,8 +587,8 @@ class Control final : public IDispatch,
     if (exception != nullptr) {
       ZeroMemory(exception, sizeof *exception);
       exception->scode = E_FAIL;
-      const std::wstring source = FromUtf8(scenario_.failSource);
-      const std::wstring text = FromUtf8(
+      const std::wstring source = Widen(scenario_.failSource);
+      const std::wstring text = Widen(
           scenario_.failCounting ? description + " #" + std::to_string(++failures_) : description);
       if (scenario_.failDeferred) {
         g_deferredSource = source;

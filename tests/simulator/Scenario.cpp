@@ -8,7 +8,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "WinePath.h"
+#include "platform/win32/Utf16.h"
+
 namespace qelsim {
+
+using velmaris::Narrow;
+using velmaris::Widen;
+using velmaris::test::PathFromEnvironment;
+
 namespace {
 
 // The scenario used when QELSIM_SCENARIO is not set: a current unit on COM3, nothing else.
@@ -256,39 +264,6 @@ std::string Unescape(const std::string& text) {
   return plain;
 }
 
-std::string ToUtf8(const wchar_t* text, int length) {
-  if (text == nullptr || length == 0) return std::string();
-  const int needed = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return std::string();
-  std::string result(static_cast<size_t>(needed), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, &result[0], needed, nullptr, nullptr);
-  if (length < 0 && !result.empty()) result.pop_back();  // the terminator
-  return result;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int needed =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring result(static_cast<size_t>(needed > 0 ? needed : 0), L'\0');
-  if (needed > 0)
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], needed);
-  return result;
-}
-
-std::wstring PathFromEnvironment(const wchar_t* name) {
-  wchar_t buffer[4096];
-  const DWORD length = GetEnvironmentVariableW(name, buffer, 4096);
-  if (length == 0 || length >= 4096) return std::wstring();
-  std::wstring path(buffer, length);
-  if (path[0] == L'/') {
-    for (wchar_t& c : path)
-      if (c == L'/') c = L'\\';
-    path = L"Z:" + path;
-  }
-  return path;
-}
-
 Scenario ParseScenario(const std::string& text, std::vector<std::string>& errors) {
   Scenario scenario;
   scenario.prescaler[0] = {VT_UI1, "1", false};
@@ -314,7 +289,7 @@ Scenario LoadScenario(std::vector<std::string>& errors) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    errors.push_back("cannot open scenario " + ToUtf8(path.c_str()));
+    errors.push_back("cannot open scenario " + Narrow(path));
     return ParseScenario(kDefaultScenario, errors);
   }
   std::string text;
@@ -348,7 +323,7 @@ HRESULT MakeVariant(const ValueSpec& spec, VARIANT* out) {
       out->vt = VT_BSTR;
       if (spec.nullText) return S_OK;
       {
-        const std::wstring wide = FromUtf8(literal);
+        const std::wstring wide = Widen(literal);
         out->bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
       }
       return out->bstrVal != nullptr ? S_OK : E_OUTOFMEMORY;

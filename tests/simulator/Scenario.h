@@ -56,10 +56,4 @@ std::string Unescape(const std::string& text);
 // A fresh VARIANT holding the value; the caller clears it. SELF values are made by the control.
 HRESULT MakeVariant(const ValueSpec& spec, VARIANT* out);
 
-// UTF-8 of a wide string and back, and a path from the environment usable by Windows calls
-// (a Unix path like /tmp/x becomes Z:\tmp\x under Wine).
-std::string ToUtf8(const wchar_t* text, int length = -1);
-std::wstring FromUtf8(const std::string& text);
-std::wstring PathFromEnvironment(const wchar_t* name);
-
 }  // namespace qelsim

@@ -12,7 +12,7 @@ namespace {
 
 using ::testing::ElementsAre;
 
-const char* const kCaption = "Diagnóstico de Compatibilidad de Velmaris";
+const char* const kCaption = kWindowCaption;
 
 struct FailurePolicy : fakes::FormTest {
   void SetUp() override { Load(); }

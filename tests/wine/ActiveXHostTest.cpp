@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "WindowSearch.h"
 #include "WineTestSupport.h"
 #include "common/Failure.h"
 #include "link/win32/ActiveXHost.h"
@@ -26,9 +27,7 @@ class ActiveXHostTest : public ::testing::Test {
   test::HiddenWindow window_;
 };
 
-HWND ControlWindow(HWND parent) {
-  return FindWindowExW(parent, nullptr, L"STATIC", L"QelCtrlMain");
-}
+HWND ControlWindow(HWND parent) { return test::FindChildWindow(parent, L"STATIC", L"QelCtrlMain"); }
 
 TEST_F(ActiveXHostTest, HandsOverSettingsAndActivatesInPlaceThenClosesTheControl) {
   SimulatorSession session = SimulatorSession::FromShipped("com3-unit.txt");

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "CallLog.h"
 #include "WineTestSupport.h"
 #include "common/Failure.h"
 #include "link/win32/ActiveXHost.h"
@@ -24,15 +25,6 @@ class DispatchControlTest : public ::testing::Test {
     session_ = std::make_unique<SimulatorSession>(std::move(session));
     host_ = ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience());
     control_ = std::make_unique<DispatchControl>(host_->dispatch());
-  }
-  // Calls to the dispatch operations only, without the hosting steps.
-  std::vector<std::string> Operations() const {
-    std::vector<std::string> operations;
-    for (const std::string& line : session_->Calls())
-      if (line.rfind("put ", 0) == 0 || line.rfind("get ", 0) == 0 || line.rfind("call ", 0) == 0 ||
-          line.rfind("invoke ", 0) == 0 || line.rfind("GetIDsOfNames", 0) == 0)
-        operations.push_back(line);
-    return operations;
   }
   Failure CatchFailure(const std::function<void()>& call) {
     try {
@@ -80,11 +72,8 @@ TEST_F(DispatchControlTest, EveryOperationGoesOutWithItsExactTypesAndFlags) {
   EXPECT_EQ(8u, rpm1.integerBits());
   EXPECT_FALSE(rpm1.integerSigned());
 
-  std::vector<std::string> operations;
-  for (const std::string& line : session_->Log())
-    if (line.find("[dispid=") != std::string::npos) operations.push_back(line);
   EXPECT_THAT(
-      operations,
+      test::Operations(session_->Log()),
       ElementsAre(
           "put LinkOpen vt=VT_BOOL value=False [dispid=0x8001000D flags=PROPERTYPUT]",
           "put LinkParameter vt=VT_I4 value=10 [dispid=6 flags=PROPERTYPUT]",
@@ -128,7 +117,7 @@ TEST_F(DispatchControlTest, MissingOperationFailsNamingTheComponent) {
   const Failure failure = CatchFailure([&] { control_->SetLinkParameter(10); });
   EXPECT_EQ("QELCTRLLibCtl.QelCtrlMain", failure.source());
   EXPECT_THAT(failure.description(), HasSubstr("0x80020003"));  // DISP_E_MEMBERNOTFOUND
-  EXPECT_THAT(Operations(),
+  EXPECT_THAT(test::WithoutDetails(test::Operations(session_->Log())),
               ElementsAre("put LinkOpen vt=VT_BOOL value=False",
                           "put LinkParameter vt=VT_I4 value=10 -> DISP_E_MEMBERNOTFOUND"));
 }

@@ -1,9 +1,12 @@
 #include "WineTestSupport.h"
 
 #include <fstream>
-#include <sstream>
 #include <utility>
 
+#include "CallLog.h"
+#include "Environment.h"
+#include "WinePath.h"
+#include "app/win32/FormDescription.h"
 #include "platform/win32/Utf16.h"
 
 namespace velmaris::test {
@@ -15,21 +18,6 @@ std::wstring TempFile(const wchar_t* prefix) {
   GetTempPathW(MAX_PATH, folder);
   GetTempFileNameW(folder, prefix, 0, path);
   return path;
-}
-
-std::wstring WindowsPath(std::wstring path) {
-  if (!path.empty() && path[0] == L'/') {
-    for (wchar_t& c : path)
-      if (c == L'/') c = L'\\';
-    path = L"Z:" + path;
-  }
-  return path;
-}
-
-std::wstring Environment(const wchar_t* name) {
-  wchar_t buffer[4096] = {};
-  const DWORD length = GetEnvironmentVariableW(name, buffer, 4096);
-  return length > 0 && length < 4096 ? std::wstring(buffer, length) : std::wstring();
 }
 
 }  // namespace
@@ -65,14 +53,14 @@ SimulatorSession SimulatorSession::FromText(const std::string& scenario) {
 }
 
 SimulatorSession SimulatorSession::FromShipped(const std::string& fileName) {
-  return SimulatorSession(WindowsPath(Environment(L"QELSIM_SCENARIOS")) + L"\\" + Widen(fileName),
+  return SimulatorSession(PathFromEnvironment(L"QELSIM_SCENARIOS") + L"\\" + Widen(fileName),
                           false);
 }
 
 SimulatorSession::~SimulatorSession() {
   if (log_.empty()) return;
   // A newer session may already have taken over the component.
-  if (Environment(L"QELSIM_LOG") == log_) {
+  if (EnvironmentVariable(L"QELSIM_LOG") == log_) {
     SetEnvironmentVariableW(L"QELSIM_SCENARIO", nullptr);
     SetEnvironmentVariableW(L"QELSIM_LOG", nullptr);
   }
@@ -80,28 +68,15 @@ SimulatorSession::~SimulatorSession() {
   if (ownScenario_) DeleteFileW(scenario_.c_str());
 }
 
-std::vector<std::string> SimulatorSession::Log() const {
-  std::vector<std::string> lines;
-  std::ifstream file(log_.c_str(), std::ios::binary);
-  std::string line;
-  while (std::getline(file, line)) lines.push_back(line);
-  return lines;
-}
+std::vector<std::string> SimulatorSession::Log() const { return ReadCallLog(log_); }
 
-std::vector<std::string> SimulatorSession::Calls() const {
-  std::vector<std::string> lines = Log();
-  for (std::string& line : lines) {
-    const size_t detail = line.find(" [dispid=");
-    if (detail != std::string::npos) line.erase(detail);
-  }
-  return lines;
-}
+std::vector<std::string> SimulatorSession::Calls() const { return WithoutDetails(Log()); }
 
 RECT ControlPlace() { return RECT{8, 512, 42, 546}; }
 
 ContainerAmbience ControlAmbience() {
-  return {L"QelCtrlMain1", static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), 0x80000012,
-          0x8000000F, ReadScreenDpi()};
+  return {kAcquisitionControlName, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
+          kFormForeColor, kFormBackColor, ReadScreenDpi()};
 }
 
 }  // namespace velmaris::test

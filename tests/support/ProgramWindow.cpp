@@ -1,0 +1,31 @@
+#include "ProgramWindow.h"
+
+#include "WindowSearch.h"
+#include "common/ProgramIdentity.h"
+#include "platform/win32/Utf16.h"
+
+namespace velmaris::test {
+namespace {
+
+HWND EditBoxOf(HWND window, bool multiLine) {
+  return FindChildWindow(window, [multiLine](HWND child) {
+    return HasClass(child, L"EDIT") &&
+           ((GetWindowLongW(child, GWL_STYLE) & ES_MULTILINE) != 0) == multiLine;
+  });
+}
+
+}  // namespace
+
+std::wstring WindowCaption() { return Widen(kWindowCaption); }
+
+HWND FindProgramWindow(DWORD processId) {
+  // The boxes that report a failed event carry the same caption.
+  return FindTopLevelWindow(processId, nullptr, WindowCaption().c_str(),
+                            [](HWND window) { return !HasClass(window, kMessageBoxClass); });
+}
+
+HWND StatusBoxOf(HWND window) { return EditBoxOf(window, false); }
+
+HWND ReportPaneOf(HWND window) { return EditBoxOf(window, true); }
+
+}  // namespace velmaris::test

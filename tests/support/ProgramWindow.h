@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace velmaris::test {
+
+// The caption of the program's window, which is also the title of its failure boxes.
+std::wstring WindowCaption();
+// The program's window in the process (0: in any process), shown or not; nullptr until it
+// exists.
+HWND FindProgramWindow(DWORD processId);
+// Its status box (the one-line edit box) and its report pane (the multi-line one).
+HWND StatusBoxOf(HWND window);
+HWND ReportPaneOf(HWND window);
+
+}  // namespace velmaris::test
