@@ -119,6 +119,8 @@ TEST(Startup, OpensTheDesignedWindowWithTheReportHead) {
 TEST(Startup, CopyPutsTheWholeReportOnTheClipboardWithItsAccents) {
   AppUnderTest app({"no-unit"});
   ASSERT_NE(app.WaitForWindow(), nullptr);
+  // A user clicks a window that shows (before that, its activation may take the button's focus).
+  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
   // Something else on the clipboard first, in another format, so the copy must replace it.
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
