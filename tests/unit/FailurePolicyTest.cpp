@@ -82,6 +82,16 @@ TEST_F(FailurePolicy, ATickFailingTheSameWayIsShownOnce) {
   EXPECT_EQ(view.messages[2].text, "Se produjo un error: fallo A\r\nOrigen: Otro");
 }
 
+// Failures are told apart as they are shown: texts that differ only past the cut are one.
+TEST_F(FailurePolicy, TickFailuresThatDifferOnlyPastTheCutAreShownOnce) {
+  for (const char* end : {"A", "B"}) {
+    control.failing.clear();
+    control.failing.emplace("LinkOpen", Failure("QelCtrlInertial", std::string(1000, '.') + end));
+    Tick();
+  }
+  EXPECT_EQ(view.messages.size(), 1u);
+}
+
 TEST_F(FailurePolicy, ATickFailingWithANewTextEveryTimeRaisesAFewBoxesOnly) {
   for (int k = 0; k < 200; ++k) {
     control.failing.clear();
