@@ -6,14 +6,14 @@
 
 #include "app/ProgramVersion.h"
 #include "app/ReportText.h"
-#include "common/ProgramIdentity.h"
 #include "commands/Maintenance.h"
 #include "common/ComponentText.h"
 #include "common/Failure.h"
+#include "common/ProgramIdentity.h"
 #include "link/NotDetectedAdvice.h"
 #include "link/PortScan.h"
+#include "link/WindowsDevicesSection.h"
 #include "platform/OSVersion.h"
-#include "platform/WindowsDevicesSection.h"
 #include "report/IdentificationReport.h"
 #include "value/Conversions.h"
 
@@ -45,11 +45,11 @@ bool Contains(const std::vector<std::pair<std::string, std::string>>& shown,
 }  // namespace
 
 frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
-               WindowsDevicesQuery windowsDevices)
+               WindowsDevicesReader readWindowsDevices)
     : View(view),
       QelCtrlMain1(control),
       WindowsVersionLevel(std::move(windowsVersionLevel)),
-      SurveyWindowsDevices(std::move(windowsDevices)),
+      ReadWindowsDevices(std::move(readWindowsDevices)),
       Gate([this](FormEvent event) { Run(event); },
            [this](FormEvent click) { return View.CanBeClicked(click); }) {}
 
@@ -105,6 +105,7 @@ void frmQel::TryToOpenPort() {
   if (ScanPasses != kPassesToGiveUp) return;
   WriteNotDetectedAdvice();
   View.EnableTimer(false);
+  WriteWhatWindowsSees();
 }
 
 void frmQel::LookForUnitOnOpenPort() {
@@ -132,7 +133,12 @@ void frmQel::WriteNotDetectedAdvice() {
   AddInfoLines(NotDetectedCauses());
   if (WindowsVersionLevel() > kCurrentSoftwareLevel) AddInfoLines(OldUsbUnitsNote());
   if (WindowsVersionLevel() <= kCurrentSoftwareLevel) AddInfoLines(DriverInstallNote());
-  AddInfoLines(WindowsDevicesSection(AskWindowsDevices(SurveyWindowsDevices), PortIndex));
+}
+
+// Once the scan has ended: nothing read here can leave it running or change its status. The
+// section words its own failures; only a failure to append a line is the tick's.
+void frmQel::WriteWhatWindowsSees() {
+  AddInfoLines(WindowsDevicesSection(ReadWindowsDevices, PortIndex));
 }
 
 void frmQel::WriteIdentificationReport(const Value& identification) {

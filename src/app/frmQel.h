@@ -24,7 +24,7 @@ class frmQel {
   static constexpr size_t kTickFailureBoxes = 3;
 
   frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
-         WindowsDevicesQuery windowsDevices);
+         WindowsDevicesReader readWindowsDevices);
 
   void Form_Load();
   void Timer1_Timer();
@@ -54,6 +54,7 @@ class frmQel {
   void LookForUnitOnOpenPort();
   void AdvancePort();
   void WriteNotDetectedAdvice();
+  void WriteWhatWindowsSees();
   void AddInfoLines(const std::vector<std::string>& lines);
   void Run(FormEvent event);
   void ShowFailure(FormEvent event, const std::string& source, const std::string& description);
@@ -63,7 +64,7 @@ class frmQel {
   FormView& View;
   AcquisitionControl& QelCtrlMain1;
   VersionLevelQuery WindowsVersionLevel;
-  WindowsDevicesQuery SurveyWindowsDevices;
+  WindowsDevicesReader ReadWindowsDevices;
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;

@@ -20,13 +20,13 @@ size_t ControlLength(std::string_view text, size_t at) {
 
 }  // namespace
 
-std::string ComponentText(std::string_view text) {
+std::string BoundedText(std::string_view text, size_t limit) {
   std::string shown;
-  shown.reserve(text.size() < kComponentTextLimit * 4 ? text.size() : kComponentTextLimit * 4);
+  shown.reserve(text.size() < limit * 4 ? text.size() : limit * 4);
   size_t characters = 0;
   for (size_t at = 0; at < text.size();) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    if (!IsContinuationByte(lead) && characters++ == kComponentTextLimit) {
+    if (!IsContinuationByte(lead) && characters++ == limit) {
       shown += kCutMark;
       break;
     }

@@ -2,6 +2,7 @@
 
 #include "common/ComponentText.h"
 #include "common/Failure.h"
+#include "common/ReportRule.h"
 #include "platform/OSVersion.h"
 #include "report/ModelCatalogue.h"
 #include "value/Conversions.h"
@@ -13,7 +14,6 @@ namespace {
 constexpr int32_t kIdentificationColumn = 1;
 
 const char* const kSoftwareRule = "===========================";
-const char* const kHardwareRule = "================================";
 
 }  // namespace
 
@@ -65,7 +65,7 @@ std::vector<std::string> KoraNetSection() {
 }
 
 std::vector<std::string> HardwareSection(int16_t modelCode) {
-  std::vector<std::string> lines = {kHardwareRule, "COMPATIBILIDAD DEL HARDWARE", kHardwareRule};
+  std::vector<std::string> lines = {kSectionRule, "COMPATIBILIDAD DEL HARDWARE", kSectionRule};
   if (AllWindowsBand(modelCode)) {
     lines.push_back("Esta interface es compatible con todos los Windows");
   } else if (XpSevenBand(modelCode)) {

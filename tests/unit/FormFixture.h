@@ -21,6 +21,8 @@ struct FakeForm {
   WindowsDevices windowsDevices;
   int devicesQueries = 0;
   std::string reportWhenDevicesAsked;
+  std::string statusWhenDevicesAsked;
+  bool timerWhenDevicesAsked = false;
   frmQel form{view, control,
               [this] {
                 ++levelQueries;
@@ -30,6 +32,8 @@ struct FakeForm {
               [this] {
                 ++devicesQueries;
                 reportWhenDevicesAsked = view.report;
+                statusWhenDevicesAsked = view.status;
+                timerWhenDevicesAsked = view.timerEnabled;
                 return windowsDevices;
               }};
 

@@ -5,7 +5,7 @@
 #include "FormFixture.h"
 #include "app/frmQel.h"
 #include "link/DownloadsPage.h"
-#include "platform/WindowsDevicesSection.h"
+#include "link/WindowsDevicesSection.h"
 
 namespace velmaris {
 namespace {
@@ -119,6 +119,8 @@ TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
   EXPECT_EQ(devicesQueries, 1);
   EXPECT_EQ(ReportLines(reportWhenDevicesAsked).size(), kHeadLines + AdviceFor(8).size())
       << "asked once the advice is written";
+  EXPECT_EQ(statusWhenDevicesAsked, "NO DETECTADO");
+  EXPECT_FALSE(timerWhenDevicesAsked) << "the scan has ended before Windows is read";
   EXPECT_FALSE(view.timerEnabled);
   // The last tick wrote "ESCANEANDO PUERTO COM21" before the advice replaced it.
   EXPECT_THAT(std::vector<std::string>(control.calls.end() - 4, control.calls.end()),
@@ -313,24 +315,32 @@ TEST_F(PortScan, LeavingConnectedRetriesTheUnitsPort) {
   EXPECT_EQ(lines[17], "Código de Modelo: 19");
 }
 
+// Whatever way the reading fails, the scan has ended as ever, and the section says so.
 TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised) {
-  fakes::FakeView view;
-  fakes::FakeControl control;
-  frmQel form(
-      view, control, [] { return int16_t{8}; },
-      []() -> WindowsDevices { throw Failure(kToolSource, "sin memoria"); });
-  form.Form_Load();
-  for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) {
-    form.Raise(FormEvent::Timer1_Timer);
+  const std::pair<WindowsDevicesReader, const char*> readers[] = {
+      {[]() -> WindowsDevices { throw Failure(kToolSource, "sin memoria"); }, "  sin memoria."},
+      {[]() -> WindowsDevices { throw 42; }, "  Error del programa."},
+      {nullptr, "  bad_function_call."},
+  };
+  for (const auto& [reader, why] : readers) {
+    SCOPED_TRACE(why);
+    fakes::FakeView view;
+    fakes::FakeControl control;
+    frmQel form(
+        view, control, [] { return int16_t{8}; }, reader);
+    form.Form_Load();
+    for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) {
+      form.Raise(FormEvent::Timer1_Timer);
+    }
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(view.status, "NO DETECTADO");
+    EXPECT_FALSE(view.timerEnabled);
+    const std::vector<std::string> lines = ReportLines(view.report);
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 5, lines.end()),
+                ElementsAre("================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
+                            "================================",
+                            "* No se pudo leer lo que ve Windows:", why));
   }
-  EXPECT_TRUE(view.messages.empty());
-  EXPECT_EQ(view.status, "NO DETECTADO");
-  EXPECT_FALSE(view.timerEnabled);
-  const std::vector<std::string> lines = ReportLines(view.report);
-  EXPECT_THAT(std::vector<std::string>(lines.end() - 5, lines.end()),
-              ElementsAre("================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
-                          "================================",
-                          "* No se pudo leer lo que ve Windows:", "  sin memoria."));
 }
 
 TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {

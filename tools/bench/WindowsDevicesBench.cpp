@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/WindowsDevicesSection.h"
+#include "link/WindowsDevicesSection.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {

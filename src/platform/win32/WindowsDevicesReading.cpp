@@ -17,10 +17,12 @@ namespace velmaris {
 
 namespace {
 
-// Device setup classes: Ports (COM and LPT), USB controllers and hubs, USB devices of Windows 8
-// and later, and Other devices, where Windows puts a device it has no driver for.
+// Device setup classes: Ports (COM and LPT), Modems, USB controllers and hubs, USB devices of
+// Windows 8 and later, and Other devices, where Windows puts a device it has no driver for.
 const GUID kPortsClass = {
     0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kModemClass = {
+    0x4D36E96D, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 const GUID kUsbClass = {
     0x36FC9E60, 0xC465, 0x11CF, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 const GUID kUsbDeviceClass = {
@@ -31,6 +33,10 @@ const GUID kNoClass = {};
 
 // A device node status flag (cfg.h, which the compiler's headers lack).
 constexpr ULONG kHasProblem = 0x00000400;  // DN_HAS_PROBLEM
+// The device setup API's "no such key" (setupapi.h names it only for some targets).
+constexpr DWORD kKeyDoesNotExist = 0xE0000204;  // ERROR_KEY_DOES_NOT_EXIST
+// Device instance ids of Windows' own Bluetooth serial links begin so.
+const wchar_t* const kBluetoothEnumerator = L"BTHENUM\\";
 
 const wchar_t* const kPortMapKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
@@ -44,8 +50,12 @@ struct DeviceListDestroyer {
 };
 using UniqueDeviceList = std::unique_ptr<std::remove_pointer_t<HDEVINFO>, DeviceListDestroyer>;
 
-void Unread(WindowsDevices& devices, DeviceFact fact, DWORD error) {
-  devices.unread.push_back({fact, UnreadFact::Cause::WindowsError, error, {}});
+UnreadFact WindowsError(DeviceFact fact, DWORD error) {
+  return {fact, UnreadFact::Cause::WindowsError, error, {}};
+}
+
+bool IsAbsence(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == kKeyDoesNotExist || error == ERROR_INVALID_DATA;
 }
 
 // Registry text as stored: it may lack its terminating null, or end in several.
@@ -56,21 +66,24 @@ std::string StoredText(const std::vector<wchar_t>& buffer, DWORD bytes) {
   return Narrow(buffer.data(), length);
 }
 
-// A REG_SZ value of an open key; empty when there is none.
-std::string TextValue(HKEY key, const wchar_t* name) {
+// A text value of an open key into `text`, left empty when the key has no such value; a value
+// there that cannot be read as text is a failed reading of `fact`.
+void ReadTextValue(HKEY key, const wchar_t* name, DeviceFact fact, std::string& text,
+                   std::vector<UnreadFact>& unread) {
   DWORD type = 0;
   DWORD bytes = 0;
-  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-      type != REG_SZ) {
-    return {};
+  LONG result = RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes);
+  if (result == ERROR_FILE_NOT_FOUND) return;
+  if (result == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ)
+    result = ERROR_INVALID_DATA;
+  if (result == ERROR_SUCCESS) {
+    std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
+    bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    result =
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+    if (result == ERROR_SUCCESS) text = StoredText(buffer, bytes);
   }
-  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
-  bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
-      ERROR_SUCCESS) {
-    return {};
-  }
-  return StoredText(buffer, bytes);
+  if (result != ERROR_SUCCESS) unread.push_back(WindowsError(fact, static_cast<DWORD>(result)));
 }
 
 // The port names of the device map: one value per port, the name in its data ("COM1").
@@ -78,13 +91,16 @@ void ReadPortMap(WindowsDevices& devices) {
   HKEY opened = nullptr;
   const LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPortMapKey, 0, KEY_QUERY_VALUE, &opened);
   if (result == ERROR_FILE_NOT_FOUND) return;  // no serial port driver has started: no ports
-  if (result != ERROR_SUCCESS) return Unread(devices, DeviceFact::PortMap, result);
+  if (result != ERROR_SUCCESS) {
+    return devices.unread.push_back(WindowsError(DeviceFact::PortMap, result));
+  }
   const UniqueKey key(opened);
   DWORD longestName = 0;
   DWORD largestData = 0;
   const LONG info = RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                      nullptr, &longestName, &largestData, nullptr, nullptr);
-  if (info != ERROR_SUCCESS) return Unread(devices, DeviceFact::PortMap, info);
+  if (info != ERROR_SUCCESS)
+    return devices.unread.push_back(WindowsError(DeviceFact::PortMap, info));
   std::vector<wchar_t> name(longestName + 1);
   std::vector<wchar_t> data(largestData / sizeof(wchar_t) + 1);
   for (DWORD index = 0;; ++index) {
@@ -95,80 +111,155 @@ void ReadPortMap(WindowsDevices& devices) {
                                     reinterpret_cast<BYTE*>(data.data()), &bytes);
     if (read == ERROR_NO_MORE_ITEMS) return;
     // A value that grew since the key was measured (a port just plugged in) ends the reading.
-    if (read != ERROR_SUCCESS) return Unread(devices, DeviceFact::PortMap, read);
-    if (type == REG_SZ) devices.ports.push_back({StoredText(data, bytes), {}});
+    if (read != ERROR_SUCCESS) {
+      return devices.unread.push_back(WindowsError(DeviceFact::PortMap, read));
+    }
+    if (type == REG_SZ) devices.ports.push_back({StoredText(data, bytes)});
   }
 }
 
-// A text property of a device; empty when the device has none.
-std::string TextProperty(HDEVINFO list, SP_DEVINFO_DATA& device, DWORD property) {
-  DWORD type = 0;
-  DWORD bytes = 0;
-  SetupDiGetDeviceRegistryPropertyW(list, &device, property, &type, nullptr, 0, &bytes);
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) return {};
-  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
-  bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (!SetupDiGetDeviceRegistryPropertyW(list, &device, property, &type,
-                                         reinterpret_cast<BYTE*>(buffer.data()), bytes, nullptr) ||
-      type != REG_SZ) {
-    return {};
+// One device of a device list, with what is read of it.
+struct Device {
+  HDEVINFO list;
+  SP_DEVINFO_DATA& data;
+  std::vector<UnreadFact>& unread;
+
+  // A text property into `text`; empty when the device has none.
+  void ReadProperty(DWORD property, DeviceFact fact, std::string& text) {
+    DWORD type = 0;
+    DWORD bytes = 0;
+    SetupDiGetDeviceRegistryPropertyW(list, &data, property, &type, nullptr, 0, &bytes);
+    DWORD error = GetLastError();
+    if (error == ERROR_INSUFFICIENT_BUFFER && bytes > 0) {
+      std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
+      bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+      if (SetupDiGetDeviceRegistryPropertyW(list, &data, property, &type,
+                                            reinterpret_cast<BYTE*>(buffer.data()), bytes,
+                                            nullptr)) {
+        if (type == REG_SZ) return void(text = StoredText(buffer, bytes));
+        error = ERROR_INVALID_DATA;
+      } else {
+        error = GetLastError();
+      }
+    }
+    if (!IsAbsence(error)) unread.push_back(WindowsError(fact, error));
   }
-  return StoredText(buffer, bytes);
+
+  // One of the device's keys, or nothing when it has none (an absence, not a failed reading).
+  UniqueKey OpenKey(DWORD which, DeviceFact fact) {
+    HKEY key = SetupDiOpenDevRegKey(list, &data, DICS_FLAG_GLOBAL, 0, which, KEY_QUERY_VALUE);
+    if (key != INVALID_HANDLE_VALUE) return UniqueKey(key);
+    const DWORD error = GetLastError();
+    if (!IsAbsence(error)) unread.push_back(WindowsError(fact, error));
+    return nullptr;
+  }
+
+  bool IsBluetoothLink() {
+    std::vector<wchar_t> id(MAX_DEVICE_ID_LEN + 1);
+    if (!SetupDiGetDeviceInstanceIdW(list, &data, id.data(), static_cast<DWORD>(id.size()),
+                                     nullptr)) {
+      unread.push_back(WindowsError(DeviceFact::DeviceInstance, GetLastError()));
+      return false;
+    }
+    const size_t prefix = wcslen(kBluetoothEnumerator);
+    return _wcsnicmp(id.data(), kBluetoothEnumerator, prefix) == 0;
+  }
+
+  // The port name of the device's hardware key ("COM23"); empty when it names no port.
+  std::string PortName() {
+    std::string name;
+    if (const UniqueKey key = OpenKey(DIREG_DEV, DeviceFact::PortName)) {
+      ReadTextValue(key.get(), L"PortName", DeviceFact::PortName, name, unread);
+    }
+    return name;
+  }
+};
+
+// The driver a driver key records.
+DriverFacts ReadDriver(HKEY key, std::vector<UnreadFact>& unread) {
+  DriverFacts driver;
+  driver.installed = true;
+  ReadTextValue(key, L"ProviderName", DeviceFact::DriverProvider, driver.provider, unread);
+  ReadTextValue(key, L"DriverVersion", DeviceFact::DriverVersion, driver.version, unread);
+  ReadTextValue(key, L"DriverDate", DeviceFact::DriverDate, driver.date, unread);
+  return driver;
 }
 
-// The port name a Ports class device has in its hardware key ("COM23", "LPT1").
-std::string PortName(HDEVINFO list, SP_DEVINFO_DATA& device) {
-  HKEY opened =
-      SetupDiOpenDevRegKey(list, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
-  if (opened == INVALID_HANDLE_VALUE) return {};
-  const UniqueKey key(opened);
-  return TextValue(opened, L"PortName");
+bool Is(const GUID& setupClass, std::initializer_list<const GUID*> classes) {
+  return std::any_of(classes.begin(), classes.end(),
+                     [&](const GUID* one) { return IsEqualGUID(setupClass, *one) != FALSE; });
 }
 
 DeviceClass ClassOf(const GUID& setupClass) {
-  if (IsEqualGUID(setupClass, kPortsClass)) return DeviceClass::Ports;
-  if (IsEqualGUID(setupClass, kUsbClass) || IsEqualGUID(setupClass, kUsbDeviceClass))
-    return DeviceClass::Usb;
-  if (IsEqualGUID(setupClass, kNoClass) || IsEqualGUID(setupClass, kUnknownClass))
-    return DeviceClass::NoClass;
+  if (Is(setupClass, {&kPortsClass})) return DeviceClass::Ports;
+  if (Is(setupClass, {&kModemClass})) return DeviceClass::Modem;
+  if (Is(setupClass, {&kUsbClass, &kUsbDeviceClass})) return DeviceClass::Usb;
+  if (Is(setupClass, {&kNoClass, &kUnknownClass})) return DeviceClass::NoClass;
   return DeviceClass::Other;
 }
 
-// A device of the Ports class names its port.
-void ReadPort(HDEVINFO list, SP_DEVINFO_DATA& device, WindowsDevices& devices) {
-  std::string name = PortName(list, device);
-  if (name.empty()) return;
-  devices.ports.push_back({std::move(name), TextProperty(list, device, SPDRP_FRIENDLYNAME)});
+// A device of the Ports or Modem class that names a serial port, with its device and driver. A
+// modem without a port name of its own names the port it is attached to in its driver key.
+void ReadPort(HDEVINFO list, SP_DEVINFO_DATA& data, DeviceClass deviceClass,
+              WindowsDevices& devices) {
+  SerialPort port;
+  Device device{list, data, port.unread};
+  const bool modem = deviceClass == DeviceClass::Modem;
+  port.name = device.PortName();
+  const UniqueKey driverKey = device.OpenKey(DIREG_DRV, DeviceFact::DriverKey);
+  if (port.name.empty() && modem && driverKey) {
+    ReadTextValue(driverKey.get(), L"AttachedTo", DeviceFact::PortName, port.name, port.unread);
+  }
+  const bool namesNoPort =
+      port.name.empty() &&
+      std::none_of(port.unread.begin(), port.unread.end(),
+                   [](const UnreadFact& fact) { return fact.fact == DeviceFact::PortName; });
+  if (namesNoPort) return;
+  port.device = modem ? PortDevice::Modem : PortDevice::Port;
+  device.ReadProperty(SPDRP_FRIENDLYNAME, DeviceFact::FriendlyName, port.friendlyName);
+  port.bluetooth = device.IsBluetoothLink();
+  if (driverKey) port.driver = ReadDriver(driverKey.get(), port.unread);
+  devices.ports.push_back(std::move(port));
 }
 
-void ReadProblem(HDEVINFO list, SP_DEVINFO_DATA& device, WindowsDevices& devices) {
+void ReadProblem(HDEVINFO list, SP_DEVINFO_DATA& data, DeviceClass deviceClass,
+                 WindowsDevices& devices) {
   ULONG status = 0;
   ULONG problem = 0;
-  const CONFIGRET result = CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0);
+  const CONFIGRET result = CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0);
   if (result != CR_SUCCESS) {
     devices.unread.push_back(
         {DeviceFact::DeviceStatus, UnreadFact::Cause::ConfigManager, result, {}});
     return;
   }
   if ((status & kHasProblem) == 0) return;
-  std::string name = TextProperty(list, device, SPDRP_FRIENDLYNAME);
-  if (name.empty()) name = TextProperty(list, device, SPDRP_DEVICEDESC);
-  devices.problemDevices.push_back({std::move(name), ClassOf(device.ClassGuid), problem});
+  ProblemDevice troubled{{}, deviceClass, problem, {}};
+  Device device{list, data, troubled.unread};
+  device.ReadProperty(SPDRP_FRIENDLYNAME, DeviceFact::FriendlyName, troubled.name);
+  if (troubled.name.empty()) {
+    device.ReadProperty(SPDRP_DEVICEDESC, DeviceFact::FriendlyName, troubled.name);
+  }
+  devices.problemDevices.push_back(std::move(troubled));
 }
 
-// One pass over the present devices gives both the ports of the Ports class and the devices
-// with a problem: on a PC with hundreds of devices the pass is what costs. Returns the error that
-// ended it, ERROR_NO_MORE_ITEMS once every device was read.
+// One pass over the present devices gives the ports of the Ports and Modem classes and the
+// devices with a problem: on a PC with hundreds of devices the pass is what costs, so only the
+// classes the report names are looked at closer. Returns the error that ended the pass,
+// ERROR_NO_MORE_ITEMS once every device was read.
 DWORD ReadEachPresentDevice(WindowsDevices& devices) {
   HDEVINFO opened =
       SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
   if (opened == INVALID_HANDLE_VALUE) return GetLastError();
   const UniqueDeviceList list(opened);
-  SP_DEVINFO_DATA device = {};
-  device.cbSize = sizeof device;
-  for (DWORD index = 0; SetupDiEnumDeviceInfo(opened, index, &device); ++index) {
-    if (IsEqualGUID(device.ClassGuid, kPortsClass)) ReadPort(opened, device, devices);
-    ReadProblem(opened, device, devices);
+  SP_DEVINFO_DATA data = {};
+  data.cbSize = sizeof data;
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(opened, index, &data); ++index) {
+    const DeviceClass deviceClass = ClassOf(data.ClassGuid);
+    if (deviceClass == DeviceClass::Other) continue;
+    if (deviceClass == DeviceClass::Ports || deviceClass == DeviceClass::Modem) {
+      ReadPort(opened, data, deviceClass, devices);
+    }
+    ReadProblem(opened, data, deviceClass, devices);
   }
   return GetLastError();
 }
@@ -176,8 +267,45 @@ DWORD ReadEachPresentDevice(WindowsDevices& devices) {
 void ReadPresentDevices(WindowsDevices& devices) {
   const DWORD error = ReadEachPresentDevice(devices);
   if (error == ERROR_NO_MORE_ITEMS) return;
-  Unread(devices, DeviceFact::PortDevices, error);
-  Unread(devices, DeviceFact::DeviceList, error);
+  devices.unread.push_back(WindowsError(DeviceFact::PortDevices, error));
+  devices.unread.push_back(WindowsError(DeviceFact::DeviceList, error));
+}
+
+// The Ports class devices that Windows remembers but that are not connected: for them the
+// configuration manager has no device instance. Each keeps its COM number.
+void ReadAbsentPorts(WindowsDevices& devices) {
+  HDEVINFO opened = SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, 0);
+  if (opened == INVALID_HANDLE_VALUE) {
+    return devices.unread.push_back(WindowsError(DeviceFact::AbsentPorts, GetLastError()));
+  }
+  const UniqueDeviceList list(opened);
+  SP_DEVINFO_DATA data = {};
+  data.cbSize = sizeof data;
+  DWORD index = 0;
+  for (; SetupDiEnumDeviceInfo(opened, index, &data); ++index) {
+    ULONG status = 0;
+    ULONG problem = 0;
+    const CONFIGRET result = CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0);
+    if (result == CR_SUCCESS) continue;  // connected: among the present ones
+    if (result != CR_NO_SUCH_DEVINST) {
+      devices.unread.push_back(
+          {DeviceFact::AbsentPorts, UnreadFact::Cause::ConfigManager, result, {}});
+      continue;
+    }
+    HeldPort held;
+    Device device{opened, data, held.unread};
+    held.name = device.PortName();
+    if (held.name.empty() && held.unread.empty()) continue;  // no serial port
+    device.ReadProperty(SPDRP_FRIENDLYNAME, DeviceFact::FriendlyName, held.deviceName);
+    if (held.deviceName.empty()) {
+      device.ReadProperty(SPDRP_DEVICEDESC, DeviceFact::FriendlyName, held.deviceName);
+    }
+    devices.heldPorts.push_back(std::move(held));
+  }
+  const DWORD error = GetLastError();
+  if (error != ERROR_NO_MORE_ITEMS) {
+    devices.unread.push_back(WindowsError(DeviceFact::AbsentPorts, error));
+  }
 }
 
 }  // namespace
@@ -186,6 +314,7 @@ WindowsDevices ReadWindowsDevices() {
   WindowsDevices devices;
   ReadPortMap(devices);
   ReadPresentDevices(devices);
+  ReadAbsentPorts(devices);
   return devices;
 }
 
