@@ -56,18 +56,18 @@ enum class PortDevice { None, Port, Modem };
 // among its unread facts.
 struct SerialPort {
   std::string name;
-  std::string friendlyName;
+  std::string friendlyName{};
   PortDevice device = PortDevice::None;
   bool bluetooth = false;  // the device is a link of Windows' own Bluetooth stack
-  DriverFacts driver;
-  std::vector<UnreadFact> unread;
+  DriverFacts driver{};
+  std::vector<UnreadFact> unread{};
 };
 
 // A COM number kept by a Ports class device that is not connected now.
 struct HeldPort {
   std::string name;
   std::string deviceName;
-  std::vector<UnreadFact> unread;
+  std::vector<UnreadFact> unread{};
 };
 
 // The device setup classes of the devices the report looks at.
@@ -78,14 +78,14 @@ struct ProblemDevice {
   std::string name;
   DeviceClass deviceClass;
   uint32_t problem;
-  std::vector<UnreadFact> unread;
+  std::vector<UnreadFact> unread{};
 };
 
 struct WindowsDevices {
-  std::vector<SerialPort> ports;
-  std::vector<ProblemDevice> problemDevices;
-  std::vector<UnreadFact> unread;  // readings of whole lists that failed
-  std::vector<HeldPort> heldPorts;
+  std::vector<SerialPort> ports{};
+  std::vector<ProblemDevice> problemDevices{};
+  std::vector<UnreadFact> unread{};  // readings of whole lists that failed
+  std::vector<HeldPort> heldPorts{};
 };
 
 // Reads what Windows sees; any call may fail.

@@ -53,34 +53,46 @@ constexpr size_t kHeadLines = 4;
 const std::vector<std::string> kWindowsHeading = {
     "================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
     "================================"};
-const char* const kDevicesHeading = "Dispositivos con problemas (puertos, USB o sin clase):";
+const char* const kDevicesHeading =
+    "Dispositivos con problemas (puertos, módems, USB o sin clase):";
 
 // Serial ports in the prefix while this object lives, as drivers would add them: COM5 in the
-// device map only, and COM23 of a USB-to-serial adapter in the device map and, with its friendly
-// name, as a device of the Ports class.
+// device map only; COM23 of a USB-to-serial adapter in the device map and, with its friendly name
+// and its driver's key, as a device of the Ports class; and COM7, a Bluetooth link of Windows'
+// own stack, as a device without a driver key.
 class ExtraSerialPorts {
  public:
   ExtraSerialPorts() {
-    SetText(HKEY_LOCAL_MACHINE, kPortMap, L"\\Device\\VelmarisTest5", L"COM5");
-    SetText(HKEY_LOCAL_MACHINE, kPortMap, L"\\Device\\VelmarisTest23", L"COM23");
-    const std::wstring device = std::wstring(kEnum) + L"\\" + kDevice;
-    SetText(HKEY_LOCAL_MACHINE, device, L"ClassGUID", L"{4D36E978-E325-11CE-BFC1-08002BE10318}");
-    SetText(HKEY_LOCAL_MACHINE, device, L"FriendlyName", L"Adaptador USB a serie (COM23)");
-    SetText(HKEY_LOCAL_MACHINE, device + L"\\Device Parameters", L"PortName", L"COM23");
+    SetText(kPortMap, L"\\Device\\VelmarisTest5", L"COM5");
+    SetText(kPortMap, L"\\Device\\VelmarisTest23", L"COM23");
+    const std::wstring adapter = std::wstring(kEnum) + L"\\VELMARIS_TEST\\PORT\\0023";
+    SetText(adapter, L"ClassGUID", kPortsClass);
+    SetText(adapter, L"FriendlyName", L"Adaptador USB a serie (COM23)");
+    SetText(adapter, L"Driver", std::wstring(kPortsClass) + L"\\0023");
+    SetText(adapter + L"\\Device Parameters", L"PortName", L"COM23");
+    const std::wstring driver = std::wstring(kClasses) + L"\\" + kPortsClass + L"\\0023";
+    SetText(driver, L"ProviderName", L"FTDI");
+    SetText(driver, L"DriverVersion", L"2.12.28.0");
+    SetText(driver, L"DriverDate", L"8-30-2017");  // as Windows stores it: M-D-YYYY
+    const std::wstring bluetooth =
+        std::wstring(kEnum) +
+        L"\\BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_VELMARIS\\7&0&0_0007";
+    SetText(bluetooth, L"ClassGUID", kPortsClass);
+    SetText(bluetooth, L"FriendlyName", L"Vínculo serie a través de Bluetooth (COM7)");
+    SetText(bluetooth + L"\\Device Parameters", L"PortName", L"COM7");
   }
   ~ExtraSerialPorts() {
-    HKEY map = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPortMap, 0, KEY_SET_VALUE, &map) == ERROR_SUCCESS) {
-      RegDeleteValueW(map, L"\\Device\\VelmarisTest5");
-      RegDeleteValueW(map, L"\\Device\\VelmarisTest23");
-      RegCloseKey(map);
+    for (const auto& [path, name] : values_) {
+      HKEY key = nullptr;
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) ==
+          ERROR_SUCCESS) {
+        RegDeleteValueW(key, name.c_str());
+        RegCloseKey(key);
+      }
     }
-    const std::wstring device = std::wstring(kEnum) + L"\\" + kDevice;
-    for (const std::wstring& key : {device + L"\\Device Parameters", device,
-                                    std::wstring(kEnum) + L"\\VELMARIS_TEST\\PORT"}) {
-      RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+    for (auto key = created_.rbegin(); key != created_.rend(); ++key) {
+      RegDeleteKeyW(HKEY_LOCAL_MACHINE, key->c_str());
     }
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, (std::wstring(kEnum) + L"\\VELMARIS_TEST").c_str());
   }
   ExtraSerialPorts(const ExtraSerialPorts&) = delete;
   ExtraSerialPorts& operator=(const ExtraSerialPorts&) = delete;
@@ -88,18 +100,32 @@ class ExtraSerialPorts {
  private:
   static constexpr const wchar_t* kPortMap = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
   static constexpr const wchar_t* kEnum = L"System\\CurrentControlSet\\Enum";
-  static constexpr const wchar_t* kDevice = L"VELMARIS_TEST\\PORT\\0023";
+  static constexpr const wchar_t* kClasses = L"System\\CurrentControlSet\\Control\\Class";
+  static constexpr const wchar_t* kPortsClass = L"{4D36E978-E325-11CE-BFC1-08002BE10318}";
 
-  static void SetText(HKEY root, const std::wstring& path, const wchar_t* name,
-                      const std::wstring& value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
+  // Sets a text value, creating the keys on its path that are not there yet; the destructor
+  // removes the value and those keys, the deepest first.
+  void SetText(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
+    for (size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
+      const std::wstring part = path.substr(0, end);
+      HKEY key = nullptr;
+      DWORD disposition = 0;
+      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, part.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                nullptr, &key, &disposition),
+                ERROR_SUCCESS);
+      if (disposition == REG_CREATED_NEW_KEY) created_.push_back(part);
+      if (end == std::wstring::npos) {
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        values_.push_back({path, name});
+      }
+      RegCloseKey(key);
+      if (end == std::wstring::npos) break;
+    }
   }
+
+  std::vector<std::wstring> created_;
+  std::vector<std::pair<std::wstring, std::wstring>> values_;
 };
 
 TEST(Scan, FindsTheUnitOnCom3InTheFifthTickAndThenOnlyWatchesTheLink) {
@@ -231,14 +257,27 @@ TEST(Scan, NoUnitAtLevelEightEndsWithTheOldUsbUnitsNoteAndWhatWindowsSees) {
                     {"* En esta versión de Windows no son compatibles algunas electrónicas del ",
                      "  año 2017 o anteriores que tienen conexión USB"},
                     windowsLines);
-  // COM5 was tried and has no friendly name; COM23 was not tried. Wine's few devices report no
-  // problem, or their reading fails: either way the section ends with the devices part.
-  const auto com23 =
-      std::find(windowsLines.begin(), windowsLines.end(), "* COM23: Adaptador USB a serie (COM23)");
-  ASSERT_NE(com23, windowsLines.end()) << ::testing::PrintToString(windowsLines);
-  EXPECT_EQ(*(com23 + 1), "  COM23 no se escaneó.");
-  EXPECT_THAT(windowsLines, ::testing::Contains("* COM5: sin nombre descriptivo"));
-  EXPECT_THAT(windowsLines, ::testing::Not(::testing::Contains("  COM5 no se escaneó.")));
+  // COM5 was tried and has no friendly name, nor a device; COM23 was not tried, and its driver is
+  // named; COM7 is a Bluetooth link. Wine's few devices report no problem, or their reading fails:
+  // either way the section ends with the devices part.
+  const auto Following = [&](const std::string& line, size_t count) {
+    const auto at = std::find(windowsLines.begin(), windowsLines.end(), line);
+    EXPECT_NE(at, windowsLines.end()) << line << "\n" << ::testing::PrintToString(windowsLines);
+    const auto end = at + std::min<std::ptrdiff_t>(count, windowsLines.end() - at);
+    return std::vector<std::string>(at, end);
+  };
+  EXPECT_THAT(Following("* COM5: sin nombre descriptivo", 2),
+              ElementsAre("* COM5: sin nombre descriptivo",
+                          "  Solo está en el mapa de puertos: no tiene dispositivo."));
+  EXPECT_THAT(Following("* COM7: Vínculo serie a través de Bluetooth (COM7)", 4),
+              ElementsAre("* COM7: Vínculo serie a través de Bluetooth (COM7)",
+                          "  No tiene driver instalado.",
+                          "  Es un puerto Bluetooth: al abrirlo se espera el enlace de radio,",
+                          "  lo que puede hacer lento el escaneo."));
+  EXPECT_THAT(Following("* COM23: Adaptador USB a serie (COM23)", 3),
+              ElementsAre("* COM23: Adaptador USB a serie (COM23)",
+                          "  Driver: FTDI, versión 2.12.28.0, fecha 2017-08-30.",
+                          "  COM23 no se escaneó."));
   EXPECT_THAT(windowsLines,
               ::testing::Contains("* Para que se escanee, dale un número del COM1 al COM20:"));
   EXPECT_THAT(windowsLines, ::testing::Contains(kDevicesHeading));

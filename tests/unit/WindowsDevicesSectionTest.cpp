@@ -48,7 +48,11 @@ UnreadFact StatusUnread(uint32_t result) {
 }
 
 // A port only the registry's device map names.
-SerialPort Mapped(std::string name) { return {std::move(name)}; }
+SerialPort Mapped(std::string name) {
+  SerialPort port;
+  port.name = std::move(name);
+  return port;
+}
 
 // A port with a device behind it.
 SerialPort Device(std::string name, std::string friendlyName, DriverFacts driver = kFtdi,

@@ -114,7 +114,10 @@ void ReadPortMap(WindowsDevices& devices) {
     if (read != ERROR_SUCCESS) {
       return devices.unread.push_back(WindowsError(DeviceFact::PortMap, read));
     }
-    if (type == REG_SZ) devices.ports.push_back({StoredText(data, bytes)});
+    if (type != REG_SZ) continue;
+    SerialPort port;
+    port.name = StoredText(data, bytes);
+    devices.ports.push_back(std::move(port));
   }
 }
 
