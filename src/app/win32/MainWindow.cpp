@@ -9,6 +9,7 @@
 #include "app/win32/Clipboard.h"
 #include "app/win32/FormDescription.h"
 #include "app/win32/ModalMessage.h"
+#include "app/win32/WindowText.h"
 #include "common/Failure.h"
 #include "common/ProgramIdentity.h"
 #include "platform/win32/Utf16.h"
@@ -22,13 +23,6 @@ constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
 std::wstring LastErrorText(const wchar_t* what) {
   return std::wstring(what) + L" (" + std::to_wstring(GetLastError()) + L")";
-}
-
-std::wstring WindowText(HWND control) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(GetWindowTextW(control, &text[0], static_cast<int>(text.size()))));
-  return text;
 }
 
 bool CanTakeFocus(HWND control) {
