@@ -128,6 +128,68 @@ TEST(Keyboard, TypingEnterSpaceAndEscDoWhatTheyDoOnTheFormAndTheFocusSurvivesOth
   EXPECT_EQ(Text(pane), L"nota ñ\r\nX" + report);
 }
 
+int LineCount(HWND pane) { return static_cast<int>(SendMessageW(pane, EM_GETLINECOUNT, 0, 0)); }
+
+// The whole lines the pane shows at once, read from outside: its formatting rectangle over the
+// distance between its first two lines.
+int RowsShown(HWND pane) {
+  RECT format = {};
+  SendMessageW(pane, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  const auto top = [pane](int line) {
+    const LRESULT start = SendMessageW(pane, EM_LINEINDEX, line, 0);
+    return static_cast<short>(HIWORD(SendMessageW(pane, EM_POSFROMCHAR, start, 0)));
+  };
+  return (format.bottom - format.top) / (top(1) - top(0));
+}
+
+// The caret's place when nothing is selected; -1 while something is.
+int Caret(HWND pane) {
+  const LRESULT selection = SendMessageW(pane, EM_GETSEL, 0, 0);
+  return LOWORD(selection) == HIWORD(selection) ? LOWORD(selection) : -1;
+}
+
+// The old serial unit's report is taller than the pane, whose head alone fits (as the start-up
+// test sees): the pane scrolls then, and only then, and what the user writes or deletes decides
+// again, the caret staying where the keys left it.
+TEST(ReportPane, ScrollsOnlyWhileTheReportIsTallerThanItWhateverTheUserTypes) {
+  AppUnderTest app({"serial-unit"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  HWND pane = app.ReportPane();
+  const std::wstring lastLine = L"Y SI TUVIERA CENTRAL ATMOSFÉRICA, TAMBIEN";
+  ASSERT_TRUE(
+      app.WaitUntil([&] { return Text(pane).find(lastLine) != std::wstring::npos; }, 20000));
+  const std::wstring report = Text(pane);
+  const int rows = RowsShown(pane);
+  ASSERT_GT(LineCount(pane), rows);
+  EXPECT_TRUE(test::HasVerticalScrollBar(pane));
+
+  // A note at the start, then the lines below the pane's last row selected from the end upwards
+  // and deleted: the rest fits exactly, without the bar.
+  ASSERT_TRUE(app.BringToFront());
+  ExpectFocusAfter(app, VK_TAB, 0, L"cmdReset");
+  ExpectFocusAfter(app, VK_TAB, 0, L"txtInfo");
+  app.Type(L"nota ");
+  app.PressKey(VK_END, VK_CONTROL);
+  for (int line = LineCount(pane); line > rows; --line) app.PressKey(VK_UP, VK_SHIFT);
+  app.PressKey(VK_END, VK_SHIFT);
+  app.PressKey(VK_DELETE);
+  size_t next = 0;
+  for (int line = 0; line < rows; ++line) next = report.find(L"\r\n", next) + 2;
+  const std::wstring fitting = L"nota " + report.substr(0, next - 2);
+  ASSERT_TRUE(app.WaitUntil([&] { return Text(pane) == fitting; }, 5000)) << Utf8(Text(pane));
+  EXPECT_FALSE(test::HasVerticalScrollBar(pane));
+  EXPECT_EQ(Caret(pane), static_cast<int>(fitting.size()));
+
+  // One line more brings it back, with the caret where the typing left it.
+  app.PressKey(VK_RETURN);
+  app.Type(L"fin");
+  ASSERT_TRUE(app.WaitUntil([&] { return Text(pane) == fitting + L"\r\nfin"; }, 5000))
+      << Utf8(Text(pane));
+  EXPECT_TRUE(test::HasVerticalScrollBar(pane));
+  EXPECT_EQ(Caret(pane), static_cast<int>(fitting.size() + 5));
+}
+
 // Inside a component call that lets messages through, the keys are the form's as ever: Tab moves
 // on from the status box and out of the report pane, writing nothing, and Esc closes nothing.
 TEST(Keyboard, TabAndEscDuringAComponentCallAreTheFormsKeys) {

@@ -144,6 +144,45 @@ TEST_F(Window, ReportPaneTakesTypingBelowItsLastRowAndEnterButNotEscape) {
   EXPECT_EQ(window->ReportText(), report + "\r\nx");
 }
 
+// Whether the report fits is decided at the pane's width without its scroll bar: a last row that
+// only the bar's width would wrap calls for no bar, whether the bar is showing or not.
+TEST_F(Window, ReportPaneScrollsOnlyWhenTallerThanItIsWithoutTheBar) {
+  HWND pane = test::ReportPaneOf(window->handle());
+  RECT format = {};
+  SendMessageW(pane, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  const int width = format.right - format.left;
+  HDC dc = GetDC(pane);
+  SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(pane, WM_GETFONT, 0, 0)));
+  TEXTMETRICW metrics = {};
+  GetTextMetricsW(dc, &metrics);
+  const auto extent = [dc](const std::wstring& text) {
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+  };
+  std::wstring fullRow;
+  for (std::wstring longer = L"x"; extent(longer) < width;
+       longer += longer.size() % 8 == 7 ? L' ' : L'x') {
+    fullRow = longer;
+  }
+  ASSERT_GT(extent(fullRow), width - GetSystemMetrics(SM_CXVSCROLL)) << "wraps beside the bar";
+  ReleaseDC(pane, dc);
+
+  std::wstring fits;
+  for (int row = 1; row < (format.bottom - format.top) / metrics.tmHeight; ++row) {
+    fits += L"línea " + std::to_wstring(row) + L"\r\n";
+  }
+  fits += fullRow;
+  const struct {
+    std::wstring report;
+    bool scrolls;
+  } steps[] = {{fits, false}, {fits + L"\r\nx", true}, {fits, false}};
+  for (const auto& step : steps) {
+    window->SetReportText(Narrow(step.report));
+    EXPECT_EQ(test::HasVerticalScrollBar(pane), step.scrolls) << Narrow(step.report);
+  }
+}
+
 TEST_F(Window, StartupFailureLeavesTheTimerOffAndTheTextsInPlace) {
   control.failing.emplace("LinkOpen=", Failure("QelCtrlInertial", "no"));
   // The message box of the load event would wait for a click; answer it from a timer thread.

@@ -28,4 +28,8 @@ HWND StatusBoxOf(HWND window) { return EditBoxOf(window, false); }
 
 HWND ReportPaneOf(HWND window) { return EditBoxOf(window, true); }
 
+bool HasVerticalScrollBar(HWND window) {
+  return (GetWindowLongW(window, GWL_STYLE) & WS_VSCROLL) != 0;
+}
+
 }  // namespace velmaris::test

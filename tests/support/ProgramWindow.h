@@ -14,5 +14,7 @@ HWND FindProgramWindow(DWORD processId);
 // Its status box (the one-line edit box) and its report pane (the multi-line one).
 HWND StatusBoxOf(HWND window);
 HWND ReportPaneOf(HWND window);
+// Whether a window shows its vertical scroll bar; its style says so, from any process.
+bool HasVerticalScrollBar(HWND window);
 
 }  // namespace velmaris::test

@@ -37,8 +37,11 @@ struct ControlDescription {
 
 inline constexpr DWORD kChild = WS_CHILD | WS_TABSTOP;
 // The report pane takes Enter as a new line (there is no default button), and scrolls to the
-// caret, without which an edit box refuses typing once its text is taller than the box.
-inline constexpr DWORD kReportPaneStyle = ES_LEFT | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
+// caret, without which an edit box refuses typing once its text is taller than the box. A report
+// taller than the pane gets a scroll bar, so none of it is out of reach; an edit box scrolls with
+// one only if created with it, and the window hides it while the report fits.
+inline constexpr DWORD kReportPaneStyle =
+    ES_LEFT | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL;
 
 // In tab order: Tab and Shift+Tab walk this table, skipping controls that are hidden.
 inline constexpr ControlDescription kControls[] = {

@@ -9,6 +9,8 @@
 #include "app/win32/Clipboard.h"
 #include "app/win32/FormDescription.h"
 #include "app/win32/ModalMessage.h"
+#include "app/win32/ScrollBarFit.h"
+#include "app/win32/WindowText.h"
 #include "common/Failure.h"
 #include "common/ProgramIdentity.h"
 #include "platform/win32/Utf16.h"
@@ -22,13 +24,6 @@ constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
 std::wstring LastErrorText(const wchar_t* what) {
   return std::wstring(what) + L" (" + std::to_wstring(GetLastError()) + L")";
-}
-
-std::wstring WindowText(HWND control) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(GetWindowTextW(control, &text[0], static_cast<int>(text.size()))));
-  return text;
 }
 
 bool CanTakeFocus(HWND control) {
@@ -115,6 +110,8 @@ void MainWindow::CreateControls() {
   }
   // An edit box holds 32K characters unless told otherwise; the report must never be cut.
   SendMessageW(Control(kTxtInfo), EM_SETLIMITTEXT, 0, 0);
+  // The pane is made with its scroll bar, which an empty report does not need.
+  FitVerticalScrollBar(Control(kTxtInfo));
 }
 
 RECT MainWindow::AcquisitionControlPlace() const {
@@ -243,9 +240,14 @@ void MainWindow::OnTimer(UINT_PTR timer) {
 }
 
 void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
-  if (HIWORD(wParam) != BN_CLICKED || lParam == 0) return;
-  for (const ButtonClick& button : kButtonClicks) {
-    if (button.id == LOWORD(wParam)) Raise(button.click);
+  if (lParam == 0) return;
+  if (HIWORD(wParam) == BN_CLICKED) {
+    for (const ButtonClick& button : kButtonClicks) {
+      if (button.id == LOWORD(wParam)) Raise(button.click);
+    }
+  } else if (HIWORD(wParam) == EN_CHANGE && LOWORD(wParam) == kTxtInfo) {
+    // What the user types into the report can make it taller or shorter than the pane.
+    FitVerticalScrollBar(Control(kTxtInfo));
   }
 }
 
@@ -281,6 +283,8 @@ void MainWindow::SetReportText(const std::string& text) {
   if (!SetWindowTextW(Control(kTxtInfo), Widen(text).c_str())) {
     FailInTool("No se pudo escribir el informe");
   }
+  // A multi-line edit box gives no notice of a text set this way.
+  FitVerticalScrollBar(Control(kTxtInfo));
 }
 
 std::string MainWindow::StatusText() { return Narrow(WindowText(Control(kTxtEstado))); }

@@ -1,0 +1,11 @@
+#include "app/win32/WindowText.h"
+
+namespace velmaris {
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], static_cast<int>(text.size()))));
+  return text;
+}
+
+}  // namespace velmaris
