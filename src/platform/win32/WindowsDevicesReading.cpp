@@ -136,13 +136,15 @@ struct Device {
     if (error == ERROR_INSUFFICIENT_BUFFER && bytes > 0) {
       std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
       bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-      if (SetupDiGetDeviceRegistryPropertyW(list, &data, property, &type,
-                                            reinterpret_cast<BYTE*>(buffer.data()), bytes,
-                                            nullptr)) {
-        if (type == REG_SZ) return void(text = StoredText(buffer, bytes));
-        error = ERROR_INVALID_DATA;
-      } else {
+      if (!SetupDiGetDeviceRegistryPropertyW(list, &data, property, &type,
+                                             reinterpret_cast<BYTE*>(buffer.data()), bytes,
+                                             nullptr)) {
         error = GetLastError();
+      } else if (type == REG_SZ) {
+        return void(text = StoredText(buffer, bytes));
+      } else {
+        // There, but not a text: a failed reading, not an absence.
+        return unread.push_back(WindowsError(fact, ERROR_INVALID_DATA));
       }
     }
     if (!IsAbsence(error)) unread.push_back(WindowsError(fact, error));
