@@ -1,5 +1,6 @@
 #include "app/EventGate.h"
 
+#include <exception>
 #include <utility>
 
 namespace velmaris {
@@ -30,33 +31,51 @@ EventGate::EventGate(std::function<void(FormEvent)> run,
 
 void EventGate::Raise(FormEvent event) {
   if (unloading_) return;
-  if (running_) {
-    // A close request ends the queue: nothing is kept after it.
-    const bool closeKept = !kept_.empty() && IsCloseRequest(kept_.back());
-    if (event != FormEvent::Timer1_Timer && !closeKept) kept_.push_back(event);
-    return;
-  }
-  RunToEnd(event);
-  while (TakeNextKept(event)) RunToEnd(event);
+  if (running_) return Keep(event);
+  std::exception_ptr failure;
+  RunToEnd(event, failure);
+  while (TakeNextKept(event)) RunToEnd(event, failure);
+  if (failure) std::rethrow_exception(failure);
 }
 
-// The next kept event that can still run: a click whose button was hidden or disabled meanwhile
-// is dropped. The close box has no button, so its request always runs.
+void EventGate::Keep(FormEvent event) {
+  if (closeKept_ || event == FormEvent::Timer1_Timer) return;
+  if (IsCloseRequest(event)) {
+    closeKept_ = event;
+  } else {
+    kept_.push_back(event);
+  }
+}
+
+// The next kept event that can still run, the close request last: a click whose button was
+// hidden or disabled meanwhile is dropped. The close box has no button, so its request always
+// runs.
 bool EventGate::TakeNextKept(FormEvent& event) {
-  while (!kept_.empty() && !unloading_) {
-    event = kept_.front();
-    kept_.pop_front();
-    if (event == FormEvent::CloseRequest || canBeClicked_(event)) return true;
+  while (!unloading_) {
+    if (!kept_.empty()) {
+      event = kept_.front();
+      kept_.pop_front();
+    } else if (closeKept_) {
+      event = *std::exchange(closeKept_, std::nullopt);
+      if (event == FormEvent::CloseRequest) return true;
+    } else {
+      return false;
+    }
+    if (canBeClicked_(event)) return true;
   }
   return false;
 }
 
-void EventGate::RunToEnd(FormEvent event) {
+void EventGate::RunToEnd(FormEvent event, std::exception_ptr& failure) {
   // A second close request during the unload (the control's deactivation may let messages
   // through) finds the gate shut.
   if (IsCloseRequest(event)) unloading_ = true;
   const Running running(running_);
-  run_(event);
+  try {
+    run_(event);
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
 }
 
 }  // namespace velmaris

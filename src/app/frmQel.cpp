@@ -26,6 +26,7 @@ const char* const kReportRule = "=====================================";
 const char* const kInstallAdvice =
     " - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o superior";
 const char* const kErrorTitle = "Error";
+const char* const kUnknownFailure = "Error inesperado";
 constexpr int32_t kLinkParameter = 10;
 
 std::string VersionLine() {
@@ -35,6 +36,19 @@ std::string VersionLine() {
 
 std::string FailureMessage(const std::string& source, const std::string& description) {
   return "Se produjo un error: " + description + "\r\nOrigen: " + source;
+}
+
+// What a failure is shown with: a Failure's own texts, or the tool as the source of any other.
+std::pair<std::string, std::string> SourceAndDescription(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const Failure& failure) {
+    return {failure.source(), failure.description()};
+  } catch (const std::exception& error) {
+    return {kToolSource, error.what()};
+  } catch (...) {
+    return {kToolSource, kUnknownFailure};
+  }
 }
 
 bool Contains(const std::vector<std::pair<std::string, std::string>>& shown,
@@ -173,6 +187,10 @@ void frmQel::cmdDetect_Click() { ResetBusAccessories(QelCtrlMain1); }
 
 void frmQel::Raise(FormEvent event) { Gate.Raise(event); }
 
+void frmQel::ShowWindowFailure(std::exception_ptr failure) { ShowFailure(false, failure); }
+
+void frmQel::Shut() { Gate.Shut(); }
+
 void frmQel::Run(FormEvent event) {
   try {
     switch (event) {
@@ -190,23 +208,24 @@ void frmQel::Run(FormEvent event) {
       case FormEvent::CloseRequest:
         return cmdExit_Click();
     }
-  } catch (const Failure& failure) {
-    ShowFailure(event, failure.source(), failure.description());
-  } catch (const std::exception& error) {
-    ShowFailure(event, kToolSource, error.what());
+  } catch (...) {
+    ShowFailure(event == FormEvent::Timer1_Timer, std::current_exception());
   }
 }
 
-void frmQel::ShowFailure(FormEvent event, const std::string& source,
-                         const std::string& description) {
-  std::pair<std::string, std::string> shown(ComponentText(source), ComponentText(description));
-  if (event == FormEvent::Timer1_Timer) {
-    if (TickFailuresShown.size() == kTickFailureBoxes || Contains(TickFailuresShown, shown)) return;
-    TickFailuresShown.push_back(shown);
-  }
+// Every step, the texts included, can run out of memory: nothing leaves here.
+void frmQel::ShowFailure(bool ofTick, std::exception_ptr failure) {
   try {
+    const auto [source, description] = SourceAndDescription(failure);
+    std::pair<std::string, std::string> shown(ComponentText(source), ComponentText(description));
+    if (ofTick) {
+      if (TickFailuresShown.size() == kTickFailureBoxes || Contains(TickFailuresShown, shown)) {
+        return;
+      }
+      TickFailuresShown.push_back(shown);
+    }
     View.ShowInformation(FailureMessage(shown.first, shown.second), kWindowCaption);
-  } catch (const std::exception&) {
+  } catch (...) {
     // The message box itself failed: there is no other way left to tell the user.
   }
 }

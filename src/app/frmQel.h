@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <utility>
@@ -41,6 +42,12 @@ class frmQel {
   // are shown through ComponentText. The program goes on; the timer keeps running unless the
   // handler switched it off.
   void Raise(FormEvent event);
+  // A failure of the window's own handling of a message, outside any handler: shown as a
+  // handler's failure is. Never throws.
+  void ShowWindowFailure(std::exception_ptr failure);
+  // The window unloads without a close request (a quit from elsewhere ended its message loop):
+  // no event runs any more.
+  void Shut();
 
   void AddInfoLine(const std::string& line);
   void StartScanTimer();
@@ -57,7 +64,7 @@ class frmQel {
   void WriteWhatWindowsSees();
   void AddInfoLines(const std::vector<std::string>& lines);
   void Run(FormEvent event);
-  void ShowFailure(FormEvent event, const std::string& source, const std::string& description);
+  void ShowFailure(bool ofTick, std::exception_ptr failure);
 
   // The window's own members, all named in its style: its controls and variables (QelCtrlMain1,
   // ModelNames, PortIndex) and the shell's additions alike.

@@ -151,6 +151,12 @@ bool AppUnderTest::WaitForExit(DWORD timeoutMs) {
   return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }
 
+DWORD AppUnderTest::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
 HWND AppUnderTest::Button(const std::wstring& caption) const {
   return test::FindChildWindow(window_, L"BUTTON", caption);
 }
@@ -187,6 +193,12 @@ void AppUnderTest::PressKey(WORD key, WORD modifier) const {
   inputs.push_back(KeyInput(key, 0, 0));
   inputs.push_back(KeyInput(key, 0, KEYEVENTF_KEYUP));
   if (modifier != 0) inputs.push_back(KeyInput(modifier, 0, KEYEVENTF_KEYUP));
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void AppUnderTest::HoldKey(WORD key, int downs) const {
+  std::vector<INPUT> inputs(static_cast<size_t>(downs), KeyInput(key, 0, 0));
+  inputs.push_back(KeyInput(key, 0, KEYEVENTF_KEYUP));
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 

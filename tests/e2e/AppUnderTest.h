@@ -52,6 +52,8 @@ class AppUnderTest {
   };
   Message AnswerMessage(DWORD timeoutMs = 15000);
   bool WaitForExit(DWORD timeoutMs = 10000);
+  // The program's exit code once it has ended.
+  DWORD ExitCode() const;
   bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
   HWND window() const { return window_; }
@@ -65,6 +67,8 @@ class AppUnderTest {
   // strokes. `modifier` (VK_SHIFT, VK_MENU ...) is held down around the key.
   bool BringToFront();
   void PressKey(WORD key, WORD modifier = 0) const;
+  // A key held down while the keyboard repeats it `downs` times, then released.
+  void HoldKey(WORD key, int downs) const;
   void Type(const std::wstring& text) const;
   // The window that has the keyboard focus in the program's window thread.
   HWND Focus() const;

@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "AppUnderTest.h"
 
 namespace velmaris::e2e {
@@ -123,6 +125,22 @@ TEST(Keyboard, TypingEnterSpaceAndEscDoWhatTheyDoOnTheFormAndTheFocusSurvivesOth
   ASSERT_TRUE(app.BringToFront());
   EXPECT_TRUE(app.WaitForFocus(Control(app, L"cmdCopy"))) << "back after another program";
   DestroyWindow(other);
+
+  // Enter held on "Reparar Prescalers 1:1": one press, one repair, however long the key repeats.
+  ExpectFocusAfter(app, VK_TAB, 0, L"cmdDetect");
+  ExpectFocusAfter(app, VK_TAB, 0, L"txtEstado");
+  ExpectFocusAfter(app, VK_TAB, 0, L"cmdReset");
+  app.HoldKey(VK_RETURN, 15);
+  ASSERT_TRUE(app.WaitUntil(
+      [&] { return app.LogText().find("call SavePrescalers") != std::string::npos; }, 5000));
+  Sleep(1000);
+  const std::vector<std::string> log = app.Log();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& entry) {
+                            return entry.rfind("call SavePrescalers", 0) == 0;
+                          }),
+            1)
+      << app.LogText();
 
   EXPECT_FALSE(app.WaitForExit(0)) << "Esc closed nothing";
   EXPECT_EQ(Text(pane), L"nota ñ\r\nX" + report);

@@ -89,5 +89,30 @@ TEST(PumpingComponent, SalirThenTheCloseBoxDuringTheDeactivationEndTheProgramOnc
   EXPECT_THAT(log, Not(HasSubstr("still hands out")));
 }
 
+// A quit posted to the program's thread from elsewhere ends it as a close does, whatever its code:
+// the control is deactivated (letting messages through, as it does) and closed while the window
+// is there, and nothing reaches the component after that.
+TEST(PumpingComponent, AQuitFromElsewhereEndsTheProgramAsACloseDoes) {
+  AppUnderTest app({"pumping-unit", "win10"});
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  ASSERT_TRUE(WaitForPumpingTick(app, 0));
+  PostThreadMessageW(GetWindowThreadProcessId(app.window(), nullptr), WM_QUIT, 7, 0);
+  ASSERT_TRUE(app.WaitForExit(15000));
+  EXPECT_EQ(app.ExitCode(), 0u);
+
+  const std::string log = app.LogText();
+  const std::vector<std::string> entries = app.Log();
+  const auto deactivation = std::find(entries.begin(), entries.end(), "InPlaceDeactivate");
+  ASSERT_NE(deactivation, entries.end()) << log;
+  EXPECT_EQ(Count(entries, "InPlaceDeactivate"), 1u) << log;
+  EXPECT_EQ(Count(entries, "Close"), 1u) << log;
+  for (auto after = deactivation; after != entries.end(); ++after) {
+    EXPECT_EQ(after->rfind("get ", 0), std::string::npos) << log;
+    EXPECT_EQ(after->rfind("put ", 0), std::string::npos) << log;
+  }
+  EXPECT_EQ(entries.back(), "SetClientSite null") << log;
+  EXPECT_THAT(log, Not(HasSubstr("destroyed")));
+}
+
 }  // namespace
 }  // namespace velmaris::e2e

@@ -130,6 +130,12 @@ TEST(Conversions, DecimalsRoundOnTheirExactValue) {
                              "79228162514264337593543950335"}) {
     EXPECT_EQ(FailureOf([&] { ToInt32(DecimalOf(digits)); }), "Desbordamiento") << digits;
   }
+  // Past 64 bits the top part alone makes it too large, whatever the lower parts hold.
+  for (const char* digits : {"18446744073709551616", "18446744073709551621"}) {
+    EXPECT_EQ(FailureOf([&] { ToByte(DecimalOf(digits)); }), "Desbordamiento") << digits;
+    EXPECT_EQ(FailureOf([&] { ToInt16(DecimalOf(digits)); }), "Desbordamiento") << digits;
+    EXPECT_EQ(FailureOf([&] { ToInt32(DecimalOf(digits)); }), "Desbordamiento") << digits;
+  }
   // A text is still read as a double, as the platform reads it.
   EXPECT_EQ(ToInt16(Text("2.5000000000000000001")), 2);
 }

@@ -3,8 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
+
 #include "Fakes.h"
 #include "FormFixture.h"
+#include "app/EventGate.h"
 #include "app/frmQel.h"
 
 namespace velmaris {
@@ -139,6 +143,35 @@ TEST_F(EventGate, AFailureInAKeptClickIsShownAfterTheRunningEventsOwn) {
             "Se produjo un error: puerto ocupado\r\nOrigen: QelCtrlInertial");
   EXPECT_EQ(view.messages[1].text, "Se produjo un error: sin bus\r\nOrigen: QelCtrlInertial");
   EXPECT_EQ(view.clipboard, view.report) << "the click after the failed one still runs";
+}
+
+TEST_F(EventGate, AnEventThatEndsInAFailingMessageBoxLetsTheNextOneRun) {
+  control.failing.emplace("ResetAccessories", Failure("QelCtrlInertial", "sin bus"));
+  view.messageBoxFails = true;
+  form.Raise(FormEvent::cmdDetect_Click);
+  form.Raise(FormEvent::Timer1_Timer);
+  EXPECT_THAT(control.calls, ElementsAreArray(Join({{"ResetAccessories failed"}, kTickCalls})));
+}
+
+// The form's own handlers never throw; should one all the same, what was kept still runs.
+TEST(EventGateAlone, EventsKeptBeforeAFailureStillRunInOrderOnceThenTheFailureIsThrown) {
+  std::vector<FormEvent> ran;
+  std::function<void(FormEvent)> raise;
+  ::velmaris::EventGate gate(
+      [&](FormEvent event) {
+        ran.push_back(event);
+        if (event != FormEvent::Timer1_Timer) return;
+        raise(FormEvent::cmdCopy_Click);
+        raise(FormEvent::CloseRequest);
+        throw std::runtime_error("tick");
+      },
+      [](FormEvent) { return true; });
+  raise = [&](FormEvent event) { gate.Raise(event); };
+  EXPECT_THROW(gate.Raise(FormEvent::Timer1_Timer), std::runtime_error);
+  EXPECT_THAT(ran, ElementsAre(FormEvent::Timer1_Timer, FormEvent::cmdCopy_Click,
+                               FormEvent::CloseRequest));
+  gate.Raise(FormEvent::cmdCopy_Click);
+  EXPECT_EQ(ran.size(), 3u) << "unloaded: nothing runs";
 }
 
 }  // namespace

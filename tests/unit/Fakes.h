@@ -130,6 +130,8 @@ class FakeView : public FormView {
   // Clicks whose buttons are shown but disabled.
   std::set<FormEvent> disabled;
   int reportWrites = 0;
+  // The message box is shown, then fails as it closes.
+  bool messageBoxFails = false;
   // Runs while a message box is up, as the box's own message loop would run other events.
   std::function<void()> whileMessageShown;
   // Runs while the window unloads, as the control's deactivation may let messages through.
@@ -151,11 +153,22 @@ class FakeView : public FormView {
   void ShowInformation(const std::string& text, const std::string& title) override {
     messages.push_back({text, title});
     if (whileMessageShown) whileMessageShown();
+    if (messageBoxFails) throw Failure("user32", "MessageBoxW");
   }
+  // As the window answers: yes only for a click of a button that is shown and enabled.
   bool CanBeClicked(FormEvent click) override {
     if (disabled.count(click) > 0) return false;
-    if (click == FormEvent::cmdReset_Click) return resetVisible;
-    return click != FormEvent::cmdDetect_Click || detectVisible;
+    switch (click) {
+      case FormEvent::cmdReset_Click:
+        return resetVisible;
+      case FormEvent::cmdDetect_Click:
+        return detectVisible;
+      case FormEvent::cmdCopy_Click:
+      case FormEvent::cmdExit_Click:
+        return true;
+      default:
+        return false;
+    }
   }
   void Unload() override {
     ++unloads;

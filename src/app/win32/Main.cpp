@@ -66,17 +66,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     HostedControl QelCtrlMain1 = HostAcquisitionControl(*window, dpi);
     velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel,
                           &velmaris::ReadWindowsDevices);
-    window->Attach(form);
     // The form no longer reaches the control once it unloads; the host goes first, so the
     // control is deactivated and closed before its last reference is released.
     window->OnUnload([&QelCtrlMain1] {
       QelCtrlMain1.host.reset();
       QelCtrlMain1.control.reset();
     });
+    const velmaris::FormAttachment attachment(*window, form);
     window->Load();
     ShowWindow(window->handle(), show);
     UpdateWindow(window->handle());
-    return window->RunMessageLoop();
+    // Whoever posted the quit that ends the loop, the program ends as it does by its own close.
+    window->RunMessageLoop();
+    return 0;
   } catch (const Failure& failure) {
     ShowFatal(failure.source() + ": " + failure.description());
   } catch (const std::exception& failure) {

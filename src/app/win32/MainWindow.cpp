@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include <exception>
-#include <iterator>
+#include <utility>
 
 #include "app/frmQel.h"
 #include "app/win32/Clipboard.h"
@@ -26,24 +26,23 @@ std::wstring LastErrorText(const wchar_t* what) {
   return std::wstring(what) + L" (" + std::to_wstring(GetLastError()) + L")";
 }
 
-bool CanTakeFocus(HWND control) {
-  const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
-  return (style & WS_VISIBLE) != 0 && (style & WS_DISABLED) == 0;
-}
+// A posted message of the window's own: show the failure a handler left behind.
+constexpr UINT kShowFailureMessage = WM_APP;
+// Bit 30 of a key message's lParam: the key was already down.
+constexpr LPARAM kKeyWasDown = LPARAM{1} << 30;
 
-// The place of one of the window's own controls in kControls, or -1 for any other window (the
-// acquisition control's among them, which so never takes the focus by the keyboard).
-int TabIndexOf(HWND window, HWND control) {
-  if (control == nullptr) return -1;
-  for (size_t i = 0; i < std::size(kControls); ++i) {
-    if (GetDlgItem(window, kControls[i].id) == control) return static_cast<int>(i);
+// Messages in which no message box may come up: a box would paint and take the focus in the
+// middle of painting or of a focus change.
+bool AllowsNoMessageBox(UINT message) {
+  switch (message) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_ACTIVATE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      return true;
   }
-  return -1;
-}
-
-bool IsButtonOf(HWND window, HWND control) {
-  const int index = TabIndexOf(window, control);
-  return index >= 0 && lstrcmpW(kControls[index].windowClass, L"BUTTON") == 0;
+  return false;
 }
 
 }  // namespace
@@ -122,68 +121,25 @@ RECT MainWindow::AcquisitionControlPlace() const {
 
 void MainWindow::Load() { Raise(FormEvent::Form_Load); }
 
-int MainWindow::RunMessageLoop() {
+void MainWindow::RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  return static_cast<int>(message.wParam);
 }
 
 LRESULT CALLBACK MainWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR, DWORD_PTR window) {
+                                         UINT_PTR, DWORD_PTR data) {
+  auto* window = reinterpret_cast<MainWindow*>(data);
   if (message == WM_NCDESTROY) RemoveWindowSubclass(control, &MainWindow::ControlProc, 0);
-  if (reinterpret_cast<MainWindow*>(window)->HandleFormKey(control, message, wParam)) return 0;
+  try {
+    if (window->keys_.OnKey(control, message, wParam, (lParam & kKeyWasDown) != 0)) return 0;
+  } catch (...) {
+    window->OnFailure(message, std::current_exception());
+    return 0;
+  }
   return DefSubclassProc(control, message, wParam, lParam);
-}
-
-// The window is a form, not a dialog, so IsDialogMessage is not used: it would select a text
-// box's whole text when Tab enters it, leave Tab to the multi-line report pane, send Enter to a
-// default button the window does not have, and put the pane in the dialog mode in which Esc
-// closes the window. The form's own rules are these few. A key reaches a control only when no
-// menu or move loop has it, and a message box's keys reach the box's own windows, never these.
-bool MainWindow::HandleFormKey(HWND control, UINT message, WPARAM key) {
-  if (message != WM_KEYDOWN && message != WM_KEYUP && message != WM_CHAR) return false;
-  switch (key) {
-    case VK_ESCAPE:
-      return true;  // There is no cancel button: Esc means nothing, in the report pane too.
-    case VK_TAB:
-      // The character that the key down leaves behind would write a tab into the report.
-      if (message != WM_KEYDOWN) return message == WM_CHAR;
-      if (HWND next = NextInTabOrder(control, GetKeyState(VK_SHIFT) < 0)) SetFocus(next);
-      return true;
-    case VK_RETURN:
-      // On a button Enter clicks it, as Space does; in the report pane it starts a new line.
-      if (message != WM_KEYDOWN || !IsButtonOf(hwnd_, control)) return false;
-      SendMessageW(control, BM_CLICK, 0, 0);
-      return true;
-  }
-  return false;
-}
-
-// The next control in kControls' order that can take the focus, wrapping around; from a window
-// outside that order, the first (or, backwards, the last) one.
-HWND MainWindow::NextInTabOrder(HWND from, bool backwards) const {
-  const int count = static_cast<int>(std::size(kControls));
-  int index = TabIndexOf(hwnd_, from);
-  if (index < 0) index = backwards ? 0 : count - 1;
-  for (int step = 0; step < count; ++step) {
-    index = (index + (backwards ? count - 1 : 1)) % count;
-    HWND control = Control(kControls[index].id);
-    if (CanTakeFocus(control)) return control;
-  }
-  return nullptr;
-}
-
-// Gives the focus back to the control that had it when the window was left, or, the first time
-// and when that control can no longer take it, to the first control of the tab order.
-void MainWindow::RestoreFocus() {
-  HWND control = focusedControl_;
-  if (TabIndexOf(hwnd_, control) < 0 || !CanTakeFocus(control)) {
-    control = NextInTabOrder(nullptr, false);
-  }
-  if (control != nullptr) SetFocus(control);
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -191,15 +147,19 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     auto* window =
         static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     window->hwnd_ = hwnd;
+    window->keys_ = FormKeys(hwnd);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
   }
   auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (window == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  // Nothing may unwind into user32: the i686 runtime would end the process.
+  // Nothing may unwind into user32: the i686 runtime would end the process. A message whose
+  // handler failed is answered as handled: passed on, a close request would destroy the window at
+  // once, maybe in the middle of a component call.
   try {
     return window->Handle(message, wParam, lParam);
   } catch (...) {
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    window->OnFailure(message, std::current_exception());
+    return 0;
   }
 }
 
@@ -209,7 +169,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       OnTimer(wParam);
       return 0;
     case WM_COMMAND:
-      OnCommand(wParam, lParam);
+      OnCommand(LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam));
       return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -219,7 +179,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_ACTIVATE:
-      OnActivate(wParam);
+      keys_.OnActivate(LOWORD(wParam) != WA_INACTIVE);
       return 0;
     case WM_CLOSE:
       Raise(FormEvent::CloseRequest);
@@ -228,9 +188,11 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       OnDestroy();
       return 0;
     case WM_NCDESTROY:
-      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
-      break;
+      OnNcDestroy();
+      return 0;
+    case kShowFailureMessage:
+      ShowPendingFailure();
+      return 0;
   }
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
@@ -239,15 +201,15 @@ void MainWindow::OnTimer(UINT_PTR timer) {
   if (timer == kTimer1) Raise(FormEvent::Timer1_Timer);
 }
 
-void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
-  if (lParam == 0) return;
-  if (HIWORD(wParam) == BN_CLICKED) {
+void MainWindow::OnCommand(int id, HWND control, UINT code) {
+  if (control == nullptr) return;
+  if (code == BN_CLICKED) {
     for (const ButtonClick& button : kButtonClicks) {
-      if (button.id == LOWORD(wParam)) Raise(button.click);
+      if (button.id == id) Raise(button.click);
     }
-  } else if (HIWORD(wParam) == EN_CHANGE && LOWORD(wParam) == kTxtInfo) {
+  } else if (code == EN_CHANGE && id == kTxtInfo) {
     // What the user types into the report can make it taller or shorter than the pane.
-    FitVerticalScrollBar(Control(kTxtInfo));
+    FitVerticalScrollBar(control);
   }
 }
 
@@ -258,19 +220,29 @@ HBRUSH MainWindow::OnCtlColor(HDC dc, HWND control) {
   return GetSysColorBrush(COLOR_BTNFACE);
 }
 
-// The focus goes back where it was when the window is active again.
-void MainWindow::OnActivate(WPARAM state) {
-  if (LOWORD(state) != WA_INACTIVE) {
-    RestoreFocus();
-  } else if (TabIndexOf(hwnd_, GetFocus()) >= 0) {
-    focusedControl_ = GetFocus();
-  }
-}
-
 // The program ends with its only window.
 void MainWindow::OnDestroy() {
   KillTimer(hwnd_, kTimer1);
   PostQuitMessage(0);
+}
+
+// The default clean-up still needs the window's handle, which the object lets go of here.
+void MainWindow::OnNcDestroy() {
+  HWND hwnd = std::exchange(hwnd_, nullptr);
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  DefWindowProcW(hwnd, WM_NCDESTROY, 0, 0);
+}
+
+void MainWindow::OnFailure(UINT message, std::exception_ptr failure) {
+  if (form_ == nullptr) return;
+  if (!AllowsNoMessageBox(message)) return form_->ShowWindowFailure(failure);
+  // Shown once the message is over; a failure already waiting is the one told.
+  if (!pendingFailure_ && PostMessageW(hwnd_, kShowFailureMessage, 0, 0)) pendingFailure_ = failure;
+}
+
+void MainWindow::ShowPendingFailure() {
+  std::exception_ptr failure = std::exchange(pendingFailure_, nullptr);
+  if (failure && form_ != nullptr) form_->ShowWindowFailure(failure);
 }
 
 void MainWindow::Raise(FormEvent event) {
@@ -306,7 +278,7 @@ void MainWindow::ShowButton(MaintenanceButton button) {
 
 bool MainWindow::CanBeClicked(FormEvent click) {
   for (const ButtonClick& button : kButtonClicks) {
-    if (button.click == click) return CanTakeFocus(Control(button.id));
+    if (button.click == click) return FormKeys::CanTakeFocus(Control(button.id));
   }
   return false;
 }
@@ -332,6 +304,11 @@ void MainWindow::Unload() {
   step.swap(unloadStep_);
   if (step) step();
   DestroyWindow(hwnd_);
+}
+
+void MainWindow::Detach() {
+  if (frmQel* form = std::exchange(form_, nullptr)) form->Shut();
+  Unload();
 }
 
 }  // namespace velmaris

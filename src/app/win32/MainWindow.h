@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "app/FormView.h"
+#include "app/win32/FormKeys.h"
 #include "platform/win32/ScreenDpi.h"
 
 namespace velmaris {
@@ -23,8 +25,8 @@ using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDelete
 // The Win32 window frmQel: its controls, Timer1 and the clipboard, offered to the event handlers
 // through FormView. It turns the window's messages into the attached frmQel's events, which decides
 // when each runs, and never lets a failure cross a window procedure. It behaves as a form, not a
-// dialog: its own controls take Tab, Enter and Esc as a form's do, in whatever message loop
-// dispatches the keys, and it keeps the focus on its controls.
+// dialog: its own controls take Tab, Enter and Esc as a form's do (FormKeys), and it keeps the
+// focus on its controls.
 class MainWindow : public FormView {
   // Only Create can make one: the key is private.
   struct Key {
@@ -46,15 +48,14 @@ class MainWindow : public FormView {
   // The window's font, which controls without a font of their own use.
   HFONT font() const { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
-  // Routes the window's events to the form from now on.
-  void Attach(frmQel& form) { form_ = &form; }
   // `step` runs when the window unloads, while the window and its controls still exist: the
   // hosted control is deactivated, closed and released there, as a form unloads its controls.
   void OnUnload(std::function<void()> step) { unloadStep_ = std::move(step); }
   // Runs the form's load event.
   void Load();
-  // Runs the message loop until the window is gone.
-  int RunMessageLoop();
+  // Runs the message loop until a quit message comes: the window's own, once it is gone, or one
+  // from elsewhere.
+  void RunMessageLoop();
 
   // FormView
   std::string ReportText() override;
@@ -71,22 +72,26 @@ class MainWindow : public FormView {
   void Unload() override;
 
  private:
+  friend class FormAttachment;
+  void Attach(frmQel& form) { form_ = &form; }
+  void Detach();
+
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR, DWORD_PTR window);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void OnTimer(UINT_PTR timer);
-  void OnCommand(WPARAM wParam, LPARAM lParam);
+  void OnCommand(int id, HWND control, UINT code);
   // The status box's text in its scan colour, on the button face; nothing for other controls.
   HBRUSH OnCtlColor(HDC dc, HWND control);
-  void OnActivate(WPARAM state);
   void OnDestroy();
+  void OnNcDestroy();
+  // A handler that failed: its failure is shown as an event's, once no message box can disturb
+  // the message it failed in.
+  void OnFailure(UINT message, std::exception_ptr failure);
+  void ShowPendingFailure();
   void Raise(FormEvent event);
-  // Tab, Enter and Esc as a form takes them, on one of its controls; false for every other key.
-  bool HandleFormKey(HWND control, UINT message, WPARAM key);
-  HWND NextInTabOrder(HWND from, bool backwards) const;
-  void RestoreFocus();
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
   int ToPixelsX(int twips) const { return MulDiv(twips, dpi_.x, 1440); }
   int ToPixelsY(int twips) const { return MulDiv(twips, dpi_.y, 1440); }
@@ -98,7 +103,24 @@ class MainWindow : public FormView {
   COLORREF statusColour_;
   frmQel* form_ = nullptr;
   std::function<void()> unloadStep_;
-  HWND focusedControl_ = nullptr;  // the control that had the focus when the window was left
+  FormKeys keys_{nullptr};
+  std::exception_ptr pendingFailure_;
+};
+
+// Hands the window's messages to the form while it lives. However it ends (the message loop over,
+// by the window's own unload or by a quit message from elsewhere, or a start that failed), the
+// window unloads, if it has not, in a form's order before the form goes: the form gets no more
+// messages and runs no more events, Timer1 stops, the hosted control is deactivated and closed,
+// and the window goes.
+class FormAttachment {
+ public:
+  FormAttachment(MainWindow& window, frmQel& form) : window_(window) { window.Attach(form); }
+  ~FormAttachment() { window_.Detach(); }
+  FormAttachment(const FormAttachment&) = delete;
+  FormAttachment& operator=(const FormAttachment&) = delete;
+
+ private:
+  MainWindow& window_;
 };
 
 }  // namespace velmaris

@@ -79,9 +79,10 @@ void FitVerticalScrollBar(HWND editBox) {
   const bool taller = IsTallerThanBoxWithoutBar(editBox);
   if (taller == HasVerticalScrollBar(editBox)) return;
   ShowScrollBar(editBox, SB_VERT, taller);
-  // Without the bar the box lays its text out at its full width, and its own count is final:
-  // should its wrapping differ from the measure's, the bar comes back.
-  if (!taller && IsTallerThanBoxWithoutBar(editBox)) ShowScrollBar(editBox, SB_VERT, TRUE);
+  // The box has laid its text out again at its new width: one more look decides at that layout,
+  // and where the two looks disagree (the box's wrapping and the measure's differ), the bar stays,
+  // so none of the report is out of reach. One look only: two could take turns for ever.
+  if (IsTallerThanBoxWithoutBar(editBox) != taller) ShowScrollBar(editBox, SB_VERT, TRUE);
   SendMessageW(editBox, EM_SCROLLCARET, 0, 0);
 }
 

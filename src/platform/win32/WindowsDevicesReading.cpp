@@ -127,13 +127,16 @@ struct Device {
   SP_DEVINFO_DATA& data;
   std::vector<UnreadFact>& unread;
 
-  // A text property into `text`; empty when the device has none.
+  // A text property into `text`; empty when the device has none, or has one with no text.
   void ReadProperty(DWORD property, DeviceFact fact, std::string& text) {
     DWORD type = 0;
     DWORD bytes = 0;
-    SetupDiGetDeviceRegistryPropertyW(list, &data, property, &type, nullptr, 0, &bytes);
+    // A property stored with no bytes at all fits the empty buffer: Windows says so by
+    // succeeding, Wine by asking for a buffer of no size.
+    if (SetupDiGetDeviceRegistryPropertyW(list, &data, property, &type, nullptr, 0, &bytes)) return;
     DWORD error = GetLastError();
-    if (error == ERROR_INSUFFICIENT_BUFFER && bytes > 0) {
+    if (error == ERROR_INSUFFICIENT_BUFFER && bytes == 0) return;
+    if (error == ERROR_INSUFFICIENT_BUFFER) {
       std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
       bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
       if (!SetupDiGetDeviceRegistryPropertyW(list, &data, property, &type,
