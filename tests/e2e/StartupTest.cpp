@@ -1,5 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
+#include <wrl/client.h>
+
+#include <memory>
 
 #include "AppUnderTest.h"
 
@@ -37,6 +41,27 @@ void ExpectPlace(HWND control, const Expected& expected) {
   EXPECT_EQ(rect.right - rect.left, expected.width) << Utf8(expected.caption);
   EXPECT_EQ(rect.bottom - rect.top, expected.height) << Utf8(expected.caption);
   EXPECT_EQ(IsWindowVisible(control) != FALSE, expected.visible) << Utf8(expected.caption);
+}
+
+// The name a screen reader announces for a control, read as it reads it: through Active
+// Accessibility, from another process.
+std::wstring AccessibleName(HWND control) {
+  struct Com {
+    Com() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~Com() { CoUninitialize(); }
+  } com;
+  Microsoft::WRL::ComPtr<IAccessible> accessible;
+  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                        reinterpret_cast<void**>(accessible.GetAddressOf())))) {
+    return L"(no accessible object)";
+  }
+  VARIANT self = {};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  if (FAILED(accessible->get_accName(self, &name)) || name == nullptr) return L"(no name)";
+  const std::unique_ptr<OLECHAR, decltype(&SysFreeString)> owned(name, &SysFreeString);
+  return name;
 }
 
 // Calls the component received during start-up: everything before the first tick's read.
@@ -90,6 +115,24 @@ TEST(Startup, OpensTheDesignedWindowWithTheReportHead) {
   for (const wchar_t* caption :
        {L"Reparar Prescalers 1:1", L"Detectar Acc", L"Copiar Informe", L"Salir"}) {
     EXPECT_FALSE(GetWindowLongW(app.Button(caption), GWL_STYLE) & BS_DEFPUSHBUTTON);
+  }
+
+  // Every control has a name for a screen reader: the buttons their captions, the two boxes the
+  // hidden label right before each. Windows looks no further back than that window, Wine takes
+  // the first static before the box, so the order is checked too.
+  const std::pair<HWND, const wchar_t*> names[] = {
+      {status, L"Estado del escaneo"},
+      {app.ReportPane(), L"Informe de diagnóstico"},
+      {app.Button(L"Reparar Prescalers 1:1"), L"Reparar Prescalers 1:1"},
+      {app.Button(L"Detectar Acc"), L"Detectar Acc"},
+      {app.Button(L"Copiar Informe"), L"Copiar Informe"},
+      {app.Button(L"Salir"), L"Salir"}};
+  for (const auto& [control, name] : names) EXPECT_EQ(AccessibleName(control), name);
+  for (int box = 0; box < 2; ++box) {
+    HWND label = GetWindow(names[box].first, GW_HWNDPREV);
+    EXPECT_TRUE(test::HasClass(label, L"STATIC")) << Utf8(names[box].second);
+    EXPECT_EQ(Text(label), names[box].second);
+    EXPECT_FALSE(GetWindowLongW(label, GWL_STYLE) & (WS_VISIBLE | WS_TABSTOP));
   }
 
   EXPECT_EQ(Text(app.ReportPane()), kHead);

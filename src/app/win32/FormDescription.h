@@ -20,6 +20,8 @@ enum ControlId : int {
   kCmdDetect,
   kCmdCopy,
   kCmdExit,
+  kLblEstado,
+  kLblInfo,
 };
 
 // The window's own font, or the status box's.
@@ -43,12 +45,22 @@ inline constexpr DWORD kChild = WS_CHILD | WS_TABSTOP;
 inline constexpr DWORD kReportPaneStyle =
     ES_LEFT | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL;
 
-// In tab order: Tab and Shift+Tab walk this table, skipping controls that are hidden.
+// A label that names the control created right after it, for screen readers, which name an edit
+// box by the static text before it; never shown, and no stop of the tab order. SS_NOPREFIX: an
+// '&' would be no access key.
+inline constexpr DWORD kScreenReaderLabelStyle = WS_CHILD | SS_LEFT | SS_NOPREFIX;
+
+// In tab order: Tab and Shift+Tab walk this table, skipping controls that are hidden. A control
+// is created in this order too, so each label comes right before the control it names.
 inline constexpr ControlDescription kControls[] = {
+    {kLblEstado, L"STATIC", L"Estado del escaneo", 120, 120, 6855, 375, kScreenReaderLabelStyle, 0,
+     ControlFont::Form},
     {kTxtEstado, L"EDIT", L"", 120, 120, 6855, 375,
      kChild | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE,
      ControlFont::Status},
     {kCmdReset, L"BUTTON", L"Reparar Prescalers 1:1", 120, 6000, 1935, 375, kChild | BS_PUSHBUTTON,
+     0, ControlFont::Form},
+    {kLblInfo, L"STATIC", L"Informe de diagnóstico", 120, 600, 6855, 5295, kScreenReaderLabelStyle,
      0, ControlFont::Form},
     {kTxtInfo, L"EDIT", L"", 120, 600, 6855, 5295, kChild | WS_VISIBLE | kReportPaneStyle,
      WS_EX_CLIENTEDGE, ControlFont::Form},
