@@ -4,8 +4,8 @@
 #include "Fakes.h"
 #include "FormFixture.h"
 #include "app/frmQel.h"
-#include "link/DownloadsPage.h"
-#include "link/WindowsDevicesSection.h"
+#include "diagnosis/DownloadsPage.h"
+#include "diagnosis/WindowsDevicesSection.h"
 
 namespace velmaris {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/WindowsDevicesSection.h"
+#include "diagnosis/WindowsDevicesSection.h"
 
 namespace velmaris {
 namespace {

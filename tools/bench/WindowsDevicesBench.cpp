@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "link/WindowsDevicesSection.h"
+#include "diagnosis/WindowsDevicesSection.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {

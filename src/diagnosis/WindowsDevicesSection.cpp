@@ -1,4 +1,4 @@
-#include "link/WindowsDevicesSection.h"
+#include "diagnosis/WindowsDevicesSection.h"
 
 #include <algorithm>
 #include <cctype>
