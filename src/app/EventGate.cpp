@@ -10,6 +10,10 @@ bool IsCloseRequest(FormEvent event) {
   return event == FormEvent::CloseRequest || event == FormEvent::cmdExit_Click;
 }
 
+bool HasAButton(FormEvent kept) {
+  return kept != FormEvent::CloseRequest && kept != FormEvent::PortCheck_Done;
+}
+
 // Marks an event as running for as long as it lives, whatever way it ends.
 class Running {
  public:
@@ -41,12 +45,12 @@ void EventGate::Raise(FormEvent event) {
 }
 
 // The next kept event that can still run: a click whose button was hidden or disabled meanwhile
-// is dropped. The close box has no button, so its request always runs.
+// is dropped. The close box and the port check have no button, so their events always run.
 bool EventGate::TakeNextKept(FormEvent& event) {
   while (!kept_.empty() && !unloading_) {
     event = kept_.front();
     kept_.pop_front();
-    if (event == FormEvent::CloseRequest || canBeClicked_(event)) return true;
+    if (!HasAButton(event) || canBeClicked_(event)) return true;
   }
   return false;
 }

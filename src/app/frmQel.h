@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,7 +10,9 @@
 #include "app/EventGate.h"
 #include "app/FormEvent.h"
 #include "app/FormView.h"
+#include "diagnosis/PortsToCheck.h"
 #include "link/AcquisitionControl.h"
+#include "platform/PortCheck.h"
 #include "platform/WindowsDevices.h"
 #include "report/ModelCatalogue.h"
 #include "value/Value.h"
@@ -24,7 +27,7 @@ class frmQel {
   static constexpr size_t kTickFailureBoxes = 3;
 
   frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
-         WindowsDevicesReader readWindowsDevices);
+         WindowsDevicesReader readWindowsDevices, PortCheck& portCheck);
 
   void Form_Load();
   void Timer1_Timer();
@@ -32,6 +35,7 @@ class frmQel {
   void cmdExit_Click();
   void cmdReset_Click();
   void cmdDetect_Click();
+  void PortCheck_Done();
 
   // The shell's entry for every event. The gate decides when the event runs; its handler runs
   // to its end, and a failure is shown in one message box, never thrown. Tick failures raise at
@@ -54,7 +58,8 @@ class frmQel {
   void LookForUnitOnOpenPort();
   void AdvancePort();
   void WriteNotDetectedAdvice();
-  void WriteWhatWindowsSees();
+  void CheckThePorts();
+  void WriteWhatWindowsSees(const WindowsDevices& devices, const PortChecks& checks);
   void AddInfoLines(const std::vector<std::string>& lines);
   void Run(FormEvent event);
   void ShowFailure(FormEvent event, const std::string& source, const std::string& description);
@@ -65,9 +70,12 @@ class frmQel {
   AcquisitionControl& QelCtrlMain1;
   VersionLevelQuery WindowsVersionLevel;
   WindowsDevicesReader ReadWindowsDevices;
+  PortCheck& PortChecker;
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;
+  // What Windows sees, read when the scan ended, while the port check runs.
+  std::optional<WindowsDevices> DevicesSeen;
   EventGate Gate;
   // The tick failures shown so far, as shown: at most kTickFailureBoxes pairs of bounded texts.
   std::vector<std::pair<std::string, std::string>> TickFailuresShown;

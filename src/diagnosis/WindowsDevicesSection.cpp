@@ -7,182 +7,22 @@
 #include <string>
 #include <utility>
 
-#include "common/ComponentText.h"
 #include "common/ReportRule.h"
+#include "diagnosis/KnownBadDrivers.h"
+#include "diagnosis/ListedPorts.h"
+#include "diagnosis/PortCheckWords.h"
+#include "diagnosis/Verdict.h"
+#include "diagnosis/WindowsWords.h"
 #include "link/PortScan.h"
-#include "value/Conversions.h"
 
 namespace velmaris {
 
 namespace {
 
 constexpr size_t kListedAtMost = 12;
-// A name Windows keeps is one line of the report and stays short.
-constexpr size_t kWindowsTextLimit = 100;
-// A COM number with more digits is no port number Windows hands out.
-constexpr size_t kComDigitsAtMost = 5;
 
 const char* const kTitle = "LO QUE WINDOWS VE EN ESTE EQUIPO";
 const char* const kNoName = "sin nombre descriptivo";
-
-// A text from Windows, guarded as the component's texts are.
-std::string Shown(const std::string& text) { return BoundedText(text, kWindowsTextLimit); }
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// n for a name COMn (in capitals), 0 for any other.
-long ComNumber(const std::string& key) {
-  if (key.rfind("COM", 0) != 0) return 0;
-  const std::string digits = key.substr(3);
-  if (digits.empty() || digits.size() > kComDigitsAtMost) return 0;
-  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return 0;
-  return std::stol(digits);
-}
-
-bool Has(const std::vector<UnreadFact>& unread, DeviceFact fact) {
-  return std::any_of(unread.begin(), unread.end(),
-                     [&](const UnreadFact& one) { return one.fact == fact; });
-}
-
-// ---- Why a reading failed, and what it was.
-
-struct Words {
-  uint32_t code;
-  const char* text;
-};
-
-// Windows' device problem numbers (CM_PROB_*) in the report's words.
-const Words kProblems[] = {
-    {1, "No está configurado"},
-    {3, "Faltan memoria o recursos del sistema"},
-    {10, "No puede iniciar"},
-    {12, "No encuentra recursos libres"},
-    {14, "Necesita reiniciar el equipo"},
-    {18, "Hay que reinstalar su driver"},
-    {19, "Su configuración en el registro está dañada"},
-    {21, "Windows lo está quitando"},
-    {22, "Está deshabilitado"},
-    {24, "No está presente o no funciona"},
-    {28, "No tiene instalado su driver"},
-    {29, "El hardware lo tiene deshabilitado"},
-    {31, "Su driver no pudo cargarlo"},
-    {32, "Su driver está deshabilitado"},
-    {37, "Su driver falló al iniciar"},
-    {39, "Su driver falta o está dañado"},
-    {43, "Windows lo detuvo porque informó un fallo"},
-    {45, "No está conectado"},
-    {47, "Está preparado para quitarlo"},
-    {48, "Su driver está bloqueado"},
-    {52, "Windows no pudo verificar la firma de su driver"},
-};
-
-// Win32 error codes.
-const Words kWindowsErrors[] = {
-    {2, "No existe"},       {5, "Acceso denegado"},       {8, "Memoria insuficiente"},
-    {13, "Dato no válido"}, {14, "Memoria insuficiente"},
-};
-
-// Configuration manager results (CR_*).
-const Words kConfigManagerResults[] = {
-    {0x02, "Memoria insuficiente"},      {0x05, "El dispositivo ya no está"},
-    {0x0D, "El dispositivo ya no está"}, {0x33, "Acceso denegado"},
-    {0x34, "Función no disponible"},
-};
-
-template <size_t N>
-const char* Lookup(const Words (&table)[N], uint32_t code) {
-  for (const Words& words : table) {
-    if (words.code == code) return words.text;
-  }
-  return nullptr;
-}
-
-std::string ProblemText(uint32_t problem) {
-  const char* words = Lookup(kProblems, problem);
-  return std::string(words ? words : "Tiene un problema") + " (código " + std::to_string(problem) +
-         ")";
-}
-
-// A Win32 error in decimal, as Windows shows it; the device setup API's own errors, which carry
-// the customer bit, in hexadecimal, as they are documented.
-std::string WindowsErrorNumber(uint32_t code) {
-  return code < 0x10000 ? std::to_string(code) : "0x" + UpperHex(code, 8);
-}
-
-std::string Why(const UnreadFact& fact) {
-  switch (fact.cause) {
-    case UnreadFact::Cause::WindowsError: {
-      const std::string number = WindowsErrorNumber(fact.code);
-      const char* words = Lookup(kWindowsErrors, fact.code);
-      return words ? std::string(words) + " (error " + number + " de Windows)"
-                   : "Error " + number + " de Windows";
-    }
-    case UnreadFact::Cause::ConfigManager: {
-      const std::string number = std::to_string(fact.code);
-      const char* words = Lookup(kConfigManagerResults, fact.code);
-      return words ? std::string(words) + " (código CR " + number + ")" : "Código CR " + number;
-    }
-    case UnreadFact::Cause::Program:
-      break;
-  }
-  const std::string description = Shown(fact.description);
-  return description.empty() ? "Error del programa" : description;
-}
-
-std::string Sentence(std::string text) {
-  if (text.empty() || text.back() != '.') text += '.';
-  return text;
-}
-
-std::string Count(size_t count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-// What a whole list's reading was, for the line that says it failed.
-std::string WhatWasNotRead(DeviceFact fact, size_t times) {
-  switch (fact) {
-    case DeviceFact::PortMap:
-      return "No se pudo leer el mapa de puertos del registro";
-    case DeviceFact::PortDevices:
-      return "No se pudo leer las clases Puertos (COM y LPT) y Módems";
-    case DeviceFact::DeviceList:
-      return "No se pudo leer la lista de dispositivos";
-    case DeviceFact::DeviceStatus:
-      return "No se pudo leer el estado de " + Count(times, "dispositivo", "dispositivos");
-    case DeviceFact::AbsentPorts:
-      return "No se pudo leer la lista de puertos no conectados";
-    default:
-      break;
-  }
-  return "No se pudo leer lo que ve Windows";
-}
-
-// What one value of a port or device was, for the line that says it failed.
-const char* WhatOfIt(DeviceFact fact) {
-  switch (fact) {
-    case DeviceFact::PortName:
-      return "su nombre de puerto";
-    case DeviceFact::FriendlyName:
-      return "su nombre descriptivo";
-    case DeviceFact::DeviceInstance:
-      return "su identificador de dispositivo";
-    case DeviceFact::DriverKey:
-      return "la clave de su driver";
-    case DeviceFact::DriverProvider:
-      return "el proveedor de su driver";
-    case DeviceFact::DriverVersion:
-      return "la versión de su driver";
-    case DeviceFact::DriverDate:
-      return "la fecha de su driver";
-    default:
-      break;
-  }
-  return "su estado";
-}
 
 bool SameReading(const UnreadFact& a, const UnreadFact& b) {
   return a.fact == b.fact && a.cause == b.cause && a.code == b.code &&
@@ -225,58 +65,6 @@ void Append(std::vector<std::string>& lines, const std::vector<std::string>& mor
 
 // ---- The serial ports.
 
-struct Port {
-  SerialPort facts;
-  std::string key;  // the name in capitals, as ports are compared
-  long number;      // n for COMn, 0 for any other name
-  bool tried;
-};
-
-// COM ports by number, then any other names in alphabetical order.
-bool ListedBefore(const Port& a, const Port& b) {
-  if ((a.number == 0) != (b.number == 0)) return a.number != 0;
-  if (a.number != b.number) return a.number < b.number;
-  return a.key < b.key;
-}
-
-// A port listed again: a device behind a name of the device map brings its facts; of two devices
-// with the same name the first is kept, and a friendly name missing is taken from the later.
-void Merge(SerialPort& known, const SerialPort& again) {
-  if (known.device == PortDevice::None && again.device != PortDevice::None) {
-    std::string name = std::move(known.name);
-    std::string friendlyName = std::move(known.friendlyName);
-    known = again;
-    known.name = std::move(name);
-    if (known.friendlyName.empty()) known.friendlyName = std::move(friendlyName);
-    return;
-  }
-  if (known.friendlyName.empty() && !Has(known.unread, DeviceFact::FriendlyName)) {
-    known.friendlyName = again.friendlyName;
-  }
-}
-
-// One entry per name (compared without case), in listing order; printer ports of the same
-// device class left out. There are few ports: each entry is put in its place as it comes.
-std::vector<Port> SerialPorts(const std::vector<SerialPort>& reported, int16_t firstPortNotTried) {
-  std::vector<Port> ports;
-  for (const SerialPort& port : reported) {
-    std::string key = Upper(port.name);
-    if (key.rfind("LPT", 0) == 0) continue;
-    auto same = std::find_if(ports.begin(), ports.end(),
-                             [&](const Port& known) { return !key.empty() && known.key == key; });
-    if (same != ports.end()) {
-      Merge(same->facts, port);
-      continue;
-    }
-    const long number = ComNumber(key);
-    Port entry{port, std::move(key), number, number > 0 && number < firstPortNotTried};
-    const auto place = std::find_if(ports.begin(), ports.end(),
-                                    [&](const Port& known) { return ListedBefore(entry, known); });
-    ports.insert(place, std::move(entry));
-  }
-  return ports;
-}
-
 // "M-D-YYYY", as Windows stores a driver's date, as YYYY-MM-DD; any other form as it is.
 std::string DriverDate(const std::string& stored) {
   unsigned month = 0, day = 0, year = 0;
@@ -307,7 +95,8 @@ std::string DriverLine(const DriverFacts& driver) {
 }
 
 // What stands behind a port: its device, the device's driver, a Bluetooth link.
-void AddDeviceLines(std::vector<std::string>& lines, const SerialPort& port, bool devicesRead) {
+void AddDeviceLines(std::vector<std::string>& lines, const ListedPort& listed, bool devicesRead) {
+  const SerialPort& port = listed.facts;
   if (port.device == PortDevice::None) {
     // Without the device list, a port without a device might just not have been looked up.
     if (devicesRead) lines.push_back("  Solo está en el mapa de puertos: no tiene dispositivo.");
@@ -316,19 +105,21 @@ void AddDeviceLines(std::vector<std::string>& lines, const SerialPort& port, boo
   if (port.device == PortDevice::Modem) lines.push_back("  Windows lo instaló como módem.");
   if (port.driver.installed) {
     lines.push_back(DriverLine(port.driver));
-  } else if (!Has(port.unread, DeviceFact::DriverKey)) {
+  } else if (!Failed(port.unread, DeviceFact::DriverKey)) {
     lines.push_back("  No tiene driver instalado.");
   }
-  if (port.bluetooth) {
+  if (listed.bluetooth) {
     lines.push_back("  Es un puerto Bluetooth: al abrirlo se espera el enlace de radio,");
     lines.push_back("  lo que puede hacer lento el escaneo.");
+    if (listed.tried) lines.push_back(BluetoothNotCheckedLine());
   }
 }
 
-std::vector<std::string> PortLines(const std::vector<Port>& ports, const WindowsDevices& devices) {
+std::vector<std::string> PortLines(const std::vector<ListedPort>& ports,
+                                   const WindowsDevices& devices, const PortChecks& checks) {
   const std::vector<std::string> unread =
       UnreadListLines(devices.unread, {DeviceFact::PortMap, DeviceFact::PortDevices});
-  const bool devicesRead = !Has(devices.unread, DeviceFact::PortDevices);
+  const bool devicesRead = !Failed(devices.unread, DeviceFact::PortDevices);
   std::vector<std::string> lines = {"Puertos serie (COM) que tiene Windows:"};
   const size_t listed = std::min(ports.size(), kListedAtMost);
   for (size_t i = 0; i < listed; ++i) {
@@ -336,19 +127,22 @@ std::vector<std::string> PortLines(const std::vector<Port>& ports, const Windows
     const std::string name = port.name.empty() ? "(nombre sin leer)" : Shown(port.name);
     if (!port.friendlyName.empty()) {
       lines.push_back("* " + name + ": " + Shown(port.friendlyName));
-    } else if (Has(port.unread, DeviceFact::FriendlyName)) {
+    } else if (Failed(port.unread, DeviceFact::FriendlyName)) {
       lines.push_back("* " + name);
     } else {
       lines.push_back("* " + name + ": " + kNoName);
     }
-    AddDeviceLines(lines, port, devicesRead);
-    if (!port.name.empty() && !ports[i].tried) lines.push_back("  " + name + " no se escaneó.");
+    AddDeviceLines(lines, ports[i], devicesRead);
+    if (ports[i].notScanned()) lines.push_back("  " + name + " no se escaneó.");
     AddUnreadValues(lines, port.unread);
+    if (ToBeChecked(ports[i])) {
+      lines.push_back(CheckLine(ResultOf(checks, ports[i].number), checks.made));
+    }
   }
   if (ports.size() > listed) {
     const auto untried =
         std::count_if(ports.begin() + static_cast<std::ptrdiff_t>(listed), ports.end(),
-                      [](const Port& port) { return !port.facts.name.empty() && !port.tried; });
+                      [](const ListedPort& port) { return port.notScanned(); });
     std::string line = "* Y " + Count(ports.size() - listed, "puerto", "puertos") + " más";
     if (untried > 0) line += ", " + std::to_string(untried) + " sin escanear";
     lines.push_back(line + ".");
@@ -363,7 +157,7 @@ std::vector<std::string> PortLines(const std::vector<Port>& ports, const Windows
 std::vector<const HeldPort*> HeldWithinTheScan(const WindowsDevices& devices) {
   std::vector<const HeldPort*> held;
   for (const HeldPort& port : devices.heldPorts) {
-    const long number = ComNumber(Upper(port.name));
+    const long number = ComNumber(port.name);
     if ((number >= 1 && number <= kLastPort) || port.name.empty()) held.push_back(&port);
   }
   return held;
@@ -400,7 +194,7 @@ std::vector<std::string> RenumberingLines(bool numbersHeld) {
   if (numbersHeld) {
     lines.push_back("  Sirve también un número que guarda un dispositivo no conectado.");
   }
-  lines.push_back("  Luego vuelve a ejecutar este diagnóstico.");
+  lines.push_back(std::string("  ") + kRunAgain);
   return lines;
 }
 
@@ -440,32 +234,34 @@ std::vector<std::string> NothingRead(const std::string& why) {
   return lines;
 }
 
-}  // namespace
-
-std::vector<std::string> WindowsDevicesSection(const WindowsDevices& devices,
-                                               int16_t firstPortNotTried) {
+std::vector<std::string> Section(const WindowsDevices& devices, int16_t firstPortNotTried,
+                                 const PortChecks& checks) {
   std::vector<std::string> lines = Heading();
   const std::vector<std::string> nothingRead = UnreadListLines(devices.unread, {DeviceFact::All});
   if (!nothingRead.empty()) {
     Append(lines, nothingRead);
     return lines;
   }
-  const std::vector<Port> ports = SerialPorts(devices.ports, firstPortNotTried);
+  const std::vector<ListedPort> ports = ListedPorts(devices.ports, firstPortNotTried);
   const std::vector<const HeldPort*> held = HeldWithinTheScan(devices);
-  Append(lines, PortLines(ports, devices));
+  Append(lines, Verdict(devices, firstPortNotTried, checks, KnownBadDrivers()));
+  Append(lines, PortLines(ports, devices, checks));
   Append(lines, HeldLines(held, devices));
   if (std::any_of(ports.begin(), ports.end(),
-                  [](const Port& port) { return !port.facts.name.empty() && !port.tried; })) {
+                  [](const ListedPort& port) { return port.notScanned(); })) {
     Append(lines, RenumberingLines(!held.empty()));
   }
   Append(lines, DeviceLines(devices));
   return lines;
 }
 
-std::vector<std::string> WindowsDevicesSection(const WindowsDevicesReader& readWindowsDevices,
-                                               int16_t firstPortNotTried) {
+}  // namespace
+
+std::vector<std::string> WindowsDevicesSection(const WindowsDevices& devices,
+                                               int16_t firstPortNotTried,
+                                               const PortChecks& checks) {
   try {
-    return WindowsDevicesSection(readWindowsDevices(), firstPortNotTried);
+    return Section(devices, firstPortNotTried, checks);
   } catch (const std::exception& error) {
     // The program's Failure is a std::exception whose what() is its description.
     return NothingRead(error.what());

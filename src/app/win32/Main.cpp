@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "app/frmQel.h"
 #include "app/win32/FormDescription.h"
@@ -49,6 +50,16 @@ HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmari
   }
 }
 
+// Stands in for the port check's worker until it is wired in: the check cannot start, and the
+// report says so below each port.
+class PortCheckNotWiredIn : public velmaris::PortCheck {
+ public:
+  void Start(const std::vector<int16_t>&) override {
+    throw Failure(velmaris::kProgramName, "no port check");
+  }
+  std::vector<velmaris::PortCheckResult> Results() override { return {}; }
+};
+
 void ShowFatal(const std::string& text) {
   velmaris::ShowModalMessage(nullptr, velmaris::Widen(text),
                              velmaris::Widen(velmaris::kProgramName), MB_OK | MB_ICONERROR);
@@ -64,8 +75,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     const velmaris::ScreenDpi dpi = velmaris::ReadScreenDpi();
     auto window = velmaris::MainWindow::Create(instance, dpi);
     HostedControl QelCtrlMain1 = HostAcquisitionControl(*window, dpi);
+    PortCheckNotWiredIn portCheck;
     velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel,
-                          &velmaris::ReadWindowsDevices);
+                          &velmaris::ReadWindowsDevices, portCheck);
     window->Attach(form);
     // The form no longer reaches the control once it unloads; the host goes first, so the
     // control is deactivated and closed before its last reference is released.
