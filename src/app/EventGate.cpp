@@ -11,6 +11,10 @@ bool IsCloseRequest(FormEvent event) {
   return event == FormEvent::CloseRequest || event == FormEvent::cmdExit_Click;
 }
 
+bool HasAButton(FormEvent kept) {
+  return kept != FormEvent::CloseRequest && kept != FormEvent::PortCheck_Done;
+}
+
 // Marks an event as running for as long as it lives, whatever way it ends.
 class Running {
  public:
@@ -48,8 +52,8 @@ void EventGate::Keep(FormEvent event) {
 }
 
 // The next kept event that can still run, the close request last: a click whose button was
-// hidden or disabled meanwhile is dropped. The close box has no button, so its request always
-// runs.
+// hidden or disabled meanwhile is dropped. The close box and the port check have no button, so
+// their events always run.
 bool EventGate::TakeNextKept(FormEvent& event) {
   while (!unloading_) {
     if (!kept_.empty()) {
@@ -57,11 +61,10 @@ bool EventGate::TakeNextKept(FormEvent& event) {
       kept_.pop_front();
     } else if (closeKept_) {
       event = *std::exchange(closeKept_, std::nullopt);
-      if (event == FormEvent::CloseRequest) return true;
     } else {
       return false;
     }
-    if (canBeClicked_(event)) return true;
+    if (!HasAButton(event) || canBeClicked_(event)) return true;
   }
   return false;
 }

@@ -11,11 +11,11 @@ namespace velmaris {
 
 // Which event runs when. A component that waits on its port may run a message loop of its own
 // inside a call, so the window's messages can arrive while an event is still running. Nothing
-// runs inside another event: a click or a close request that arrives meanwhile is kept and
-// carried out, in arrival order and exactly once, when the running event ends; a tick that
-// arrives meanwhile is skipped (the timer's next one comes as usual). A close request ends the
-// queue, and once the window unloads no event runs again, so the window and the control are never
-// destroyed under a running event.
+// runs inside another event: a click, a close request or the port check's end that arrives
+// meanwhile is kept and carried out, in arrival order and exactly once, when the running event
+// ends; a tick that arrives meanwhile is skipped (the timer's next one comes as usual). A close
+// request ends the queue, and once the window unloads no event runs again, so the window and the
+// control are never destroyed under a running event.
 class EventGate {
  public:
   // `run` carries one event out to its end and reports its own failures; `canBeClicked` says

@@ -3,7 +3,8 @@
 namespace velmaris {
 
 // The window's events, each named after the handler that answers it. The close box, Alt+F4 and
-// "Salir" are one request to close: CloseRequest and cmdExit_Click.
+// "Salir" are one request to close: CloseRequest and cmdExit_Click. PortCheck_Done comes when the
+// port check that the end of a scan started has its results.
 enum class FormEvent {
   Form_Load,
   Timer1_Timer,
@@ -12,6 +13,7 @@ enum class FormEvent {
   cmdCopy_Click,
   cmdExit_Click,
   CloseRequest,
+  PortCheck_Done,
 };
 
 }  // namespace velmaris

@@ -10,9 +10,9 @@
 #include "common/ComponentText.h"
 #include "common/Failure.h"
 #include "common/ProgramIdentity.h"
-#include "link/NotDetectedAdvice.h"
+#include "diagnosis/NotDetectedAdvice.h"
+#include "diagnosis/WindowsDevicesSection.h"
 #include "link/PortScan.h"
-#include "link/WindowsDevicesSection.h"
 #include "platform/OSVersion.h"
 #include "report/IdentificationReport.h"
 #include "value/Conversions.h"
@@ -59,11 +59,12 @@ bool Contains(const std::vector<std::pair<std::string, std::string>>& shown,
 }  // namespace
 
 frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
-               WindowsDevicesReader readWindowsDevices)
+               WindowsDevicesReader readWindowsDevices, PortCheck& portCheck)
     : View(view),
       QelCtrlMain1(control),
       WindowsVersionLevel(std::move(windowsVersionLevel)),
       ReadWindowsDevices(std::move(readWindowsDevices)),
+      PortChecker(portCheck),
       Gate([this](FormEvent event) { Run(event); },
            [this](FormEvent click) { return View.CanBeClicked(click); }) {}
 
@@ -119,7 +120,7 @@ void frmQel::TryToOpenPort() {
   if (ScanPasses != kPassesToGiveUp) return;
   WriteNotDetectedAdvice();
   View.EnableTimer(false);
-  WriteWhatWindowsSees();
+  CheckThePorts();
 }
 
 void frmQel::LookForUnitOnOpenPort() {
@@ -149,10 +150,38 @@ void frmQel::WriteNotDetectedAdvice() {
   if (WindowsVersionLevel() <= kCurrentSoftwareLevel) AddInfoLines(DriverInstallNote());
 }
 
-// Once the scan has ended: nothing read here can leave it running or change its status. The
-// section words its own failures; only a failure to append a line is the tick's.
-void frmQel::WriteWhatWindowsSees() {
-  AddInfoLines(WindowsDevicesSection(ReadWindowsDevices, PortIndex));
+// Once the scan has ended, and the component has closed its last port: nothing read here can
+// leave the scan running or change its status. The ports that the scan tried and Windows has are
+// checked away from the window's thread, and the section waits for the check's end; without such
+// ports, or when the check cannot start, it is written at once.
+void frmQel::CheckThePorts() {
+  WindowsDevices devices = WhatWindowsSees(ReadWindowsDevices);
+  const std::vector<int16_t> ports = PortsToCheck(devices, PortIndex);
+  if (ports.empty()) return WriteWhatWindowsSees(devices, {});
+  try {
+    PortChecker.Start(ports);
+  } catch (...) {
+    return WriteWhatWindowsSees(devices, {{}, false});
+  }
+  DevicesSeen = std::move(devices);
+}
+
+void frmQel::PortCheck_Done() {
+  if (!DevicesSeen) return;  // no check is running
+  const WindowsDevices devices = std::move(*DevicesSeen);
+  DevicesSeen.reset();
+  PortChecks checks;
+  try {
+    checks.results = PortChecker.Results();
+  } catch (...) {
+    checks.made = false;
+  }
+  WriteWhatWindowsSees(devices, checks);
+}
+
+// The section words its own failures; only a failure to append a line is the event's.
+void frmQel::WriteWhatWindowsSees(const WindowsDevices& devices, const PortChecks& checks) {
+  AddInfoLines(WindowsDevicesSection(devices, PortIndex, checks));
 }
 
 void frmQel::WriteIdentificationReport(const Value& identification) {
@@ -207,6 +236,8 @@ void frmQel::Run(FormEvent event) {
       case FormEvent::cmdExit_Click:
       case FormEvent::CloseRequest:
         return cmdExit_Click();
+      case FormEvent::PortCheck_Done:
+        return PortCheck_Done();
     }
   } catch (...) {
     ShowFailure(event == FormEvent::Timer1_Timer, std::current_exception());

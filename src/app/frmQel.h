@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,7 +11,9 @@
 #include "app/EventGate.h"
 #include "app/FormEvent.h"
 #include "app/FormView.h"
+#include "diagnosis/PortsToCheck.h"
 #include "link/AcquisitionControl.h"
+#include "platform/PortCheck.h"
 #include "platform/WindowsDevices.h"
 #include "report/ModelCatalogue.h"
 #include "value/Value.h"
@@ -25,7 +28,7 @@ class frmQel {
   static constexpr size_t kTickFailureBoxes = 3;
 
   frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
-         WindowsDevicesReader readWindowsDevices);
+         WindowsDevicesReader readWindowsDevices, PortCheck& portCheck);
 
   void Form_Load();
   void Timer1_Timer();
@@ -33,6 +36,7 @@ class frmQel {
   void cmdExit_Click();
   void cmdReset_Click();
   void cmdDetect_Click();
+  void PortCheck_Done();
 
   // The shell's entry for every event. The gate decides when the event runs; its handler runs
   // to its end, and a failure is shown in one message box, never thrown. Tick failures raise at
@@ -61,7 +65,8 @@ class frmQel {
   void LookForUnitOnOpenPort();
   void AdvancePort();
   void WriteNotDetectedAdvice();
-  void WriteWhatWindowsSees();
+  void CheckThePorts();
+  void WriteWhatWindowsSees(const WindowsDevices& devices, const PortChecks& checks);
   void AddInfoLines(const std::vector<std::string>& lines);
   void Run(FormEvent event);
   void ShowFailure(bool ofTick, std::exception_ptr failure);
@@ -72,9 +77,12 @@ class frmQel {
   AcquisitionControl& QelCtrlMain1;
   VersionLevelQuery WindowsVersionLevel;
   WindowsDevicesReader ReadWindowsDevices;
+  PortCheck& PortChecker;
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;
+  // What Windows sees, read when the scan ended, while the port check runs.
+  std::optional<WindowsDevices> DevicesSeen;
   EventGate Gate;
   // The tick failures shown so far, as shown: at most kTickFailureBoxes pairs of bounded texts.
   std::vector<std::pair<std::string, std::string>> TickFailuresShown;

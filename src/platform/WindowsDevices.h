@@ -37,6 +37,9 @@ struct UnreadFact {
   std::string description;
 };
 
+// Whether the reading of `fact` is among those that failed.
+bool Failed(const std::vector<UnreadFact>& unread, DeviceFact fact);
+
 // A device's driver as Windows records it in the device's driver key. A device without that key
 // has no driver installed; a value that is not there is empty.
 struct DriverFacts {
@@ -53,12 +56,13 @@ enum class PortDevice { None, Port, Modem };
 // Manager shows ("USB Serial Port (COM23)"), empty when Windows has none. Ports come from the
 // registry's device map and from the devices of the Ports and Modem classes, so one port may be
 // listed more than once. A port whose name could not be read has an empty name and says why
-// among its unread facts.
+// among its unread facts. The device's instance id tells who enumerated it ("USB\VID_0403&...",
+// "ACPI\PNP0501\1", "BTHENUM\..."); it is empty for a port that only the device map names.
 struct SerialPort {
   std::string name;
   std::string friendlyName{};
   PortDevice device = PortDevice::None;
-  bool bluetooth = false;  // the device is a link of Windows' own Bluetooth stack
+  std::string instanceId{};
   DriverFacts driver{};
   std::vector<UnreadFact> unread{};
 };
@@ -73,11 +77,13 @@ struct HeldPort {
 // The device setup classes of the devices the report looks at.
 enum class DeviceClass { Ports, Modem, Usb, NoClass, Other };
 
-// A present device whose node reports a problem, with Windows' problem number (CM_PROB_*).
+// A present device whose node reports a problem, with Windows' problem number (CM_PROB_*) and its
+// instance id.
 struct ProblemDevice {
   std::string name;
   DeviceClass deviceClass;
   uint32_t problem;
+  std::string instanceId{};
   std::vector<UnreadFact> unread{};
 };
 
@@ -90,5 +96,9 @@ struct WindowsDevices {
 
 // Reads what Windows sees; any call may fail.
 using WindowsDevicesReader = std::function<WindowsDevices()>;
+
+// Reads what Windows sees without failing: a failure of the reading becomes its one unread fact,
+// of DeviceFact::All, with the failure's description.
+WindowsDevices WhatWindowsSees(const WindowsDevicesReader& read);
 
 }  // namespace velmaris

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "AppUnderTest.h"
-#include "link/DownloadsPage.h"
+#include "diagnosis/DownloadsPage.h"
 
 namespace velmaris::e2e {
 namespace {

@@ -33,7 +33,9 @@ struct Window : ::testing::Test {
   std::unique_ptr<MainWindow> window =
       MainWindow::Create(GetModuleHandleW(nullptr), ReadScreenDpi());
   fakes::FakeControl control;
-  frmQel form{*window, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; }};
+  fakes::FakePortCheck portCheck;
+  frmQel form{*window, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; },
+              portCheck};
 
   COLORREF StatusTextColour() const {
     HDC dc = GetDC(window->handle());

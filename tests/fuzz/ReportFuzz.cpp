@@ -87,12 +87,13 @@ Inputs Decode(FuzzedDataProvider& data) {
 struct Unit {
   RecordingView view;
   FakeControl control;
+  fakes::FakePortCheck portCheck;
   frmQel form;
 
   explicit Unit(const Inputs& in)
       : form(
             view, control, [level = in.windowsLevel] { return level; },
-            [] { return WindowsDevices{}; }) {
+            [] { return WindowsDevices{}; }, portCheck) {
     control.defaultPort = 3;
     control.openablePorts = {3};
     control.deviceInfo[3] = in.identification;

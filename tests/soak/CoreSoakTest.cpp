@@ -63,7 +63,8 @@ Heap Now() { return {liveAllocations, liveBytes}; }
 struct Soak : ::testing::Test {
   FakeView view;
   FakeControl control;
-  frmQel form{view, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; }};
+  fakes::FakePortCheck portCheck;
+  frmQel form{view, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; }, portCheck};
 
   // One tick as the shell delivers it. The fake's call log is the test's, not the program's,
   // memory: it is emptied after each tick.

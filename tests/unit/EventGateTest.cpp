@@ -8,6 +8,7 @@
 
 #include "Fakes.h"
 #include "FormFixture.h"
+#include "WindowsDevicesFacts.h"
 #include "app/EventGate.h"
 #include "app/frmQel.h"
 
@@ -130,6 +131,36 @@ TEST_F(EventGate, EverythingDuringTheUnloadIsIgnored) {
   EXPECT_EQ(view.unloads, 1);
   EXPECT_TRUE(control.calls.empty());
   EXPECT_FALSE(view.clipboard.has_value());
+}
+
+// The port check ends while a click waits on the component: its section comes after the click,
+// whatever the window says of clicking it (it has no button).
+TEST_F(EventGate, ThePortChecksEndDuringAClickIsKeptAndRunsAfterIt) {
+  windowsDevices.ports = {fakes::Mapped("COM1")};
+  ScanToTheEnd();
+  ASSERT_EQ(portCheck.started.size(), 1u);
+  portCheck.results = {{1, PortState::Free}};
+  view.disabled.insert(FormEvent::PortCheck_Done);
+  const std::string beforeTheClick = view.report;
+  std::string duringTheClick;
+  control.whileCalling["SavePrescalers"] = [this, &duringTheClick] {
+    form.Raise(FormEvent::PortCheck_Done);
+    duringTheClick = view.report;
+  };
+  form.Raise(FormEvent::cmdReset_Click);
+  EXPECT_EQ(duringTheClick, beforeTheClick);
+  EXPECT_THAT(fakes::ReportLines(view.report),
+              ::testing::Contains("  Comprobación: libre, ningún programa lo usa."));
+}
+
+TEST_F(EventGate, ThePortChecksEndIsDroppedOnceTheWindowUnloads) {
+  windowsDevices.ports = {fakes::Mapped("COM1")};
+  ScanToTheEnd();
+  ASSERT_EQ(portCheck.started.size(), 1u);
+  form.Raise(FormEvent::CloseRequest);
+  const std::string report = view.report;
+  form.Raise(FormEvent::PortCheck_Done);
+  EXPECT_EQ(view.report, report);
 }
 
 // A kept event fails like any other: its own box, after the running event's.

@@ -13,6 +13,7 @@
 #include "app/FormView.h"
 #include "common/Failure.h"
 #include "link/AcquisitionControl.h"
+#include "platform/PortCheck.h"
 
 namespace velmaris::fakes {
 
@@ -174,6 +175,22 @@ class FakeView : public FormView {
     ++unloads;
     if (whileUnloading) whileUnloading();
   }
+};
+
+// A port check that only records the ports it is started with and answers `results`; the test
+// raises FormEvent::PortCheck_Done itself, as the window does once a real check has its results.
+class FakePortCheck : public PortCheck {
+ public:
+  std::vector<std::vector<int16_t>> started;
+  std::vector<PortCheckResult> results;
+  // When set, Start throws it, as when the check cannot start.
+  std::optional<Failure> failing;
+
+  void Start(const std::vector<int16_t>& ports) override {
+    if (failing) throw *failing;
+    started.push_back(ports);
+  }
+  std::vector<PortCheckResult> Results() override { return results; }
 };
 
 // An identification array as DeviceInfo hands it over: rows 0 to rows - 1 (at most 4), columns 0

@@ -11,7 +11,8 @@
 namespace velmaris::fakes {
 
 // The form between a fake window and a fake control, answering `level` as the Windows version
-// level and `windowsDevices` as what Windows sees, and counting how often each was asked.
+// level and `windowsDevices` as what Windows sees, and counting how often each was asked; its
+// port check is `portCheck`.
 struct FakeForm {
   FakeView view;
   FakeControl control;
@@ -23,6 +24,7 @@ struct FakeForm {
   std::string reportWhenDevicesAsked;
   std::string statusWhenDevicesAsked;
   bool timerWhenDevicesAsked = false;
+  FakePortCheck portCheck;
   frmQel form{view, control,
               [this] {
                 ++levelQueries;
@@ -35,12 +37,18 @@ struct FakeForm {
                 statusWhenDevicesAsked = view.status;
                 timerWhenDevicesAsked = view.timerEnabled;
                 return windowsDevices;
-              }};
+              },
+              portCheck};
 
   // The form after its load event, with the load's own calls forgotten.
   void Load() {
     form.Form_Load();
     control.calls.clear();
+  }
+
+  // Ticks through the gate until the scan stops the timer.
+  void ScanToTheEnd() {
+    for (int tick = 0; tick < 200 && view.timerEnabled; ++tick) form.Raise(FormEvent::Timer1_Timer);
   }
 };
 

@@ -3,9 +3,10 @@
 
 #include "Fakes.h"
 #include "FormFixture.h"
+#include "WindowsDevicesFacts.h"
 #include "app/frmQel.h"
-#include "link/DownloadsPage.h"
-#include "link/WindowsDevicesSection.h"
+#include "diagnosis/DownloadsPage.h"
+#include "diagnosis/WindowsDevicesSection.h"
 
 namespace velmaris {
 namespace {
@@ -86,9 +87,11 @@ std::vector<std::string> AdviceFor(int16_t level) {
 
 // The advice, then what Windows sees, with the scan ended before firstPortNotTried.
 std::vector<std::string> NotDetectedReport(int16_t level, const WindowsDevices& devices,
-                                           int16_t firstPortNotTried) {
+                                           int16_t firstPortNotTried,
+                                           const PortChecks& checks = {}) {
   std::vector<std::string> lines = AdviceFor(level);
-  const std::vector<std::string> section = WindowsDevicesSection(devices, firstPortNotTried);
+  const std::vector<std::string> section =
+      WindowsDevicesSection(devices, firstPortNotTried, checks);
   lines.insert(lines.end(), section.begin(), section.end());
   return lines;
 }
@@ -111,10 +114,18 @@ TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
   for (const TickState& tick : ticks) EXPECT_EQ(tick.colour, kRed);
   EXPECT_EQ(ticks.back().status, "NO DETECTADO");
   EXPECT_EQ(form.portIndex(), 22);
-  // What Windows sees follows the advice in the same tick; COM21 was tried, COM22 was not.
-  EXPECT_THAT(Appended(), ElementsAreArray(NotDetectedReport(8, windowsDevices, 22)));
+  // The last tick reads what Windows sees and checks COM21, which was tried; what Windows sees
+  // follows the advice once the check ends. COM22 was not tried.
+  EXPECT_THAT(Appended(), ElementsAreArray(AdviceFor(8)));
+  EXPECT_THAT(portCheck.started, ElementsAre(ElementsAre(21)));
+  portCheck.results = {{21, PortState::Free}};
+  const size_t calls = control.calls.size();
+  form.Raise(FormEvent::PortCheck_Done);
+  EXPECT_THAT(Appended(),
+              ElementsAreArray(NotDetectedReport(8, windowsDevices, 22, {portCheck.results})));
   EXPECT_THAT(Appended(), ::testing::Contains("  COM22 no se escaneó."));
   EXPECT_THAT(Appended(), ::testing::Not(::testing::Contains("  COM21 no se escaneó.")));
+  EXPECT_EQ(control.calls.size(), calls) << "the check's end calls no component";
   EXPECT_EQ(levelQueries, 2);
   EXPECT_EQ(devicesQueries, 1);
   EXPECT_EQ(ReportLines(reportWhenDevicesAsked).size(), kHeadLines + AdviceFor(8).size())
@@ -148,6 +159,7 @@ TEST_F(PortScan, AdviceBlockFollowsTheWindowsLevel) {
     EXPECT_THAT(std::vector<std::string>(lines.begin() + kHeadLines, lines.end()),
                 ElementsAreArray(NotDetectedReport(windowsLevel, {}, 22)));
     EXPECT_EQ(fresh.levelQueries, 2);
+    EXPECT_TRUE(fresh.portCheck.started.empty()) << "no port to check: the tick writes all";
   }
 }
 
@@ -326,8 +338,9 @@ TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised)
     SCOPED_TRACE(why);
     fakes::FakeView view;
     fakes::FakeControl control;
+    fakes::FakePortCheck portCheck;
     frmQel form(
-        view, control, [] { return int16_t{8}; }, reader);
+        view, control, [] { return int16_t{8}; }, reader, portCheck);
     form.Form_Load();
     for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) {
       form.Raise(FormEvent::Timer1_Timer);
@@ -335,12 +348,52 @@ TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised)
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(view.status, "NO DETECTADO");
     EXPECT_FALSE(view.timerEnabled);
+    EXPECT_TRUE(portCheck.started.empty()) << "without the facts no port is known to check";
     const std::vector<std::string> lines = ReportLines(view.report);
     EXPECT_THAT(std::vector<std::string>(lines.end() - 5, lines.end()),
                 ElementsAre("================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
                             "================================",
                             "* No se pudo leer lo que ve Windows:", why));
   }
+}
+
+TEST_F(PortScan, TheChecksEndWritesTheSectionWithTheVerdictFirst) {
+  windowsDevices.ports = {fakes::Mapped("COM1"), fakes::Adapter("COM8", "USB Serial Port (COM8)"),
+                          fakes::Bluetooth("COM9"), fakes::Adapter("COM25", "USB (COM25)")};
+  Load();
+  TickUntilTimerStops();
+  EXPECT_THAT(portCheck.started, ElementsAre(ElementsAre(1, 8)))
+      << "the ports tried, lowest first, but no Bluetooth link";
+  EXPECT_THAT(Appended(), ElementsAreArray(AdviceFor(8)));
+
+  portCheck.results = {{1, PortState::Free}, {8, PortState::InUse, 32}};
+  form.Raise(FormEvent::PortCheck_Done);
+  const std::vector<std::string> expected =
+      NotDetectedReport(8, windowsDevices, 22, {portCheck.results});
+  const std::vector<std::string> lines = Appended();
+  EXPECT_THAT(lines, ElementsAreArray(expected));
+  const size_t verdict = AdviceFor(8).size() + 3;  // past the section's heading
+  ASSERT_GT(lines.size(), verdict + 1);
+  EXPECT_EQ(lines[verdict], "Causa más probable: otro programa usa este puerto:");
+  EXPECT_EQ(lines[verdict + 1], "  COM8: USB Serial Port (COM8)");
+  EXPECT_THAT(lines, ::testing::Contains("  Comprobación: en uso por otro programa."));
+
+  form.Raise(FormEvent::PortCheck_Done);
+  EXPECT_EQ(Appended().size(), expected.size()) << "the section is written once";
+}
+
+TEST_F(PortScan, ACheckThatCannotStartLeavesEveryPortUncheckedAndSaysWhy) {
+  windowsDevices.ports = {fakes::Mapped("COM1"), fakes::Adapter("COM4", "USB (COM4)")};
+  portCheck.failing = Failure(kToolSource, "sin hilo");
+  Load();
+  TickUntilTimerStops();
+  const std::vector<std::string> expected = NotDetectedReport(8, windowsDevices, 22, {{}, false});
+  EXPECT_THAT(Appended(), ElementsAreArray(expected)) << "written in the scan's last tick";
+  EXPECT_THAT(Appended(),
+              ::testing::Contains("  Sin comprobar: no se pudo hacer la comprobación."));
+  EXPECT_TRUE(view.messages.empty());
+  form.Raise(FormEvent::PortCheck_Done);
+  EXPECT_EQ(Appended().size(), expected.size());
 }
 
 TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {

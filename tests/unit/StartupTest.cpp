@@ -85,8 +85,9 @@ TEST_F(Startup, ExitUnloadsWithoutTouchingTheComponent) {
 TEST(StartupWithoutComponent, TellsWhichComponentIsMissingAndKeepsTheHead) {
   FakeView view;
   UnavailableControl control("QELCTRLLibCtl.QelCtrlMain", "Clase no registrada");
+  fakes::FakePortCheck portCheck;
   frmQel form(
-      view, control, [] { return int16_t{7}; }, [] { return WindowsDevices{}; });
+      view, control, [] { return int16_t{7}; }, [] { return WindowsDevices{}; }, portCheck);
   form.Form_Load();
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0].text,

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "link/WindowsDevicesSection.h"
+#include "diagnosis/WindowsDevicesSection.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {
@@ -45,7 +45,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int run = 0; run < runs; ++run) {
     const double start = Now();
     const velmaris::WindowsDevices devices = velmaris::ReadWindowsDevices();
-    lines = velmaris::WindowsDevicesSection(devices, 22).size();
+    lines = velmaris::WindowsDevicesSection(devices, 22, {}).size();
     times.push_back(Now() - start);
     ports = devices.ports.size();
   }

@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "app/frmQel.h"
 #include "app/win32/FormDescription.h"
@@ -49,6 +50,8 @@ HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmari
   }
 }
 
+// Stands in for the port check's worker until it is wired in: the check cannot start, and the
+// report says so below each port.
 void ShowFatal(const std::string& text) {
   velmaris::ShowModalMessage(nullptr, velmaris::Widen(text),
                              velmaris::Widen(velmaris::kProgramName), MB_OK | MB_ICONERROR);
@@ -65,7 +68,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     auto window = velmaris::MainWindow::Create(instance, dpi);
     HostedControl QelCtrlMain1 = HostAcquisitionControl(*window, dpi);
     velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel,
-                          &velmaris::ReadWindowsDevices);
+                          &velmaris::ReadWindowsDevices, window->portCheck());
     // The form no longer reaches the control once it unloads; the host goes first, so the
     // control is deactivated and closed before its last reference is released.
     window->OnUnload([&QelCtrlMain1] {

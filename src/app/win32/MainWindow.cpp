@@ -26,8 +26,12 @@ std::wstring LastErrorText(const wchar_t* what) {
   return std::wstring(what) + L" (" + std::to_wstring(GetLastError()) + L")";
 }
 
-// A posted message of the window's own: show the failure a handler left behind.
+// Posted messages of the window's own: show the failure a handler left behind; a result of the
+// port check has come in.
 constexpr UINT kShowFailureMessage = WM_APP;
+constexpr UINT kPortCheckMessage = WM_APP + 1;
+// The port check's watch, beside Timer1.
+constexpr UINT_PTR kPortCheckTimer = kTimer1 + 1;
 // Bit 30 of a key message's lParam: the key was already down.
 constexpr LPARAM kKeyWasDown = LPARAM{1} << 30;
 
@@ -81,6 +85,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, ScreenDpi dpi
     FailInTool(Narrow(LastErrorText(L"No se pudo crear la ventana")));
   }
   window->CreateControls();
+  window->portCheck_ = std::make_unique<SerialPortCheck>(hwnd, kPortCheckMessage, kPortCheckTimer);
   return window;
 }
 
@@ -193,12 +198,23 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case kShowFailureMessage:
       ShowPendingFailure();
       return 0;
+    case kPortCheckMessage:
+      OnPortCheckMessage(wParam, lParam);
+      return 0;
   }
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 void MainWindow::OnTimer(UINT_PTR timer) {
-  if (timer == kTimer1) Raise(FormEvent::Timer1_Timer);
+  if (timer == kTimer1) {
+    Raise(FormEvent::Timer1_Timer);
+  } else if (portCheck_->OnTimer(timer)) {
+    Raise(FormEvent::PortCheck_Done);
+  }
+}
+
+void MainWindow::OnPortCheckMessage(WPARAM wParam, LPARAM lParam) {
+  if (portCheck_->OnMessage(kPortCheckMessage, wParam, lParam)) Raise(FormEvent::PortCheck_Done);
 }
 
 void MainWindow::OnCommand(int id, HWND control, UINT code) {

@@ -10,6 +10,7 @@
 #include "app/FormView.h"
 #include "app/win32/FormKeys.h"
 #include "platform/win32/ScreenDpi.h"
+#include "platform/win32/SerialPortCheck.h"
 
 namespace velmaris {
 class frmQel;
@@ -45,6 +46,8 @@ class MainWindow : public FormView {
   HWND handle() const { return hwnd_; }
   // Pixel rectangle of the acquisition control below the client area.
   RECT AcquisitionControlPlace() const;
+  // The check of the serial ports after a scan without a unit, told through this window.
+  PortCheck& portCheck() { return *portCheck_; }
   // The window's font, which controls without a font of their own use.
   HFONT font() const { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
@@ -82,6 +85,7 @@ class MainWindow : public FormView {
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void OnTimer(UINT_PTR timer);
+  void OnPortCheckMessage(WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, HWND control, UINT code);
   // The status box's text in its scan colour, on the button face; nothing for other controls.
   HBRUSH OnCtlColor(HDC dc, HWND control);
@@ -105,6 +109,7 @@ class MainWindow : public FormView {
   std::function<void()> unloadStep_;
   FormKeys keys_{nullptr};
   std::exception_ptr pendingFailure_;
+  std::unique_ptr<SerialPortCheck> portCheck_;
 };
 
 // Hands the window's messages to the form while it lives. However it ends (the message loop over,

@@ -35,8 +35,6 @@ const GUID kNoClass = {};
 constexpr ULONG kHasProblem = 0x00000400;  // DN_HAS_PROBLEM
 // The device setup API's "no such key" (setupapi.h names it only for some targets).
 constexpr DWORD kKeyDoesNotExist = 0xE0000204;  // ERROR_KEY_DOES_NOT_EXIST
-// Device instance ids of Windows' own Bluetooth serial links begin so.
-const wchar_t* const kBluetoothEnumerator = L"BTHENUM\\";
 
 const wchar_t* const kPortMapKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
@@ -162,15 +160,15 @@ struct Device {
     return nullptr;
   }
 
-  bool IsBluetoothLink() {
+  // The device's instance id ("USB\VID_0403&PID_6001\A50285BI"); empty when it cannot be read.
+  std::string InstanceId() {
     std::vector<wchar_t> id(MAX_DEVICE_ID_LEN + 1);
     if (!SetupDiGetDeviceInstanceIdW(list, &data, id.data(), static_cast<DWORD>(id.size()),
                                      nullptr)) {
       unread.push_back(WindowsError(DeviceFact::DeviceInstance, GetLastError()));
-      return false;
+      return {};
     }
-    const size_t prefix = wcslen(kBluetoothEnumerator);
-    return _wcsnicmp(id.data(), kBluetoothEnumerator, prefix) == 0;
+    return Narrow(id.data(), wcslen(id.data()));
   }
 
   // The port name of the device's hardware key ("COM23"); empty when it names no port.
@@ -225,7 +223,7 @@ void ReadPort(HDEVINFO list, SP_DEVINFO_DATA& data, DeviceClass deviceClass,
   if (namesNoPort) return;
   port.device = modem ? PortDevice::Modem : PortDevice::Port;
   device.ReadProperty(SPDRP_FRIENDLYNAME, DeviceFact::FriendlyName, port.friendlyName);
-  port.bluetooth = device.IsBluetoothLink();
+  port.instanceId = device.InstanceId();
   if (driverKey) port.driver = ReadDriver(driverKey.get(), port.unread);
   devices.ports.push_back(std::move(port));
 }
@@ -241,8 +239,9 @@ void ReadProblem(HDEVINFO list, SP_DEVINFO_DATA& data, DeviceClass deviceClass,
     return;
   }
   if ((status & kHasProblem) == 0) return;
-  ProblemDevice troubled{{}, deviceClass, problem, {}};
+  ProblemDevice troubled{{}, deviceClass, problem, {}, {}};
   Device device{list, data, troubled.unread};
+  troubled.instanceId = device.InstanceId();
   device.ReadProperty(SPDRP_FRIENDLYNAME, DeviceFact::FriendlyName, troubled.name);
   if (troubled.name.empty()) {
     device.ReadProperty(SPDRP_DEVICEDESC, DeviceFact::FriendlyName, troubled.name);

@@ -1,6 +1,6 @@
-#include "link/NotDetectedAdvice.h"
+#include "diagnosis/NotDetectedAdvice.h"
 
-#include "link/DownloadsPage.h"
+#include "diagnosis/DownloadsPage.h"
 
 namespace velmaris {
 

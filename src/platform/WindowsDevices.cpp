@@ -1,0 +1,34 @@
+#include "platform/WindowsDevices.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace velmaris {
+
+namespace {
+
+WindowsDevices NothingRead(std::string why) {
+  WindowsDevices devices;
+  devices.unread.push_back({DeviceFact::All, UnreadFact::Cause::Program, 0, std::move(why)});
+  return devices;
+}
+
+}  // namespace
+
+bool Failed(const std::vector<UnreadFact>& unread, DeviceFact fact) {
+  return std::any_of(unread.begin(), unread.end(),
+                     [&](const UnreadFact& one) { return one.fact == fact; });
+}
+
+WindowsDevices WhatWindowsSees(const WindowsDevicesReader& read) {
+  try {
+    return read();
+  } catch (const std::exception& error) {
+    // The program's Failure is a std::exception whose what() is its description.
+    return NothingRead(error.what());
+  } catch (...) {
+    return NothingRead("");
+  }
+}
+
+}  // namespace velmaris
