@@ -56,33 +56,43 @@ const std::vector<std::string> kWindowsHeading = {
 const char* const kDevicesHeading =
     "Dispositivos con problemas (puertos, módems, USB o sin clase):";
 
-// Serial ports in the prefix while this object lives, as drivers would add them: COM5 in the
-// device map only; COM23 of a USB-to-serial adapter in the device map and, with its friendly name
-// and its driver's key, as a device of the Ports class; and COM7, a Bluetooth link of Windows'
-// own stack, as a device without a driver key and with an empty friendly name.
-class ExtraSerialPorts {
+// Serial ports and their devices in the prefix while this object lives, as drivers would add
+// them: a name in the device map, or a device of the Ports class with its port name, friendly
+// name and driver key. The prefix is the whole run's: the tests that add ports take turns.
+class PrefixPorts {
  public:
-  ExtraSerialPorts() {
-    SetText(kPortMap, L"\\Device\\VelmarisTest5", L"COM5");
-    SetText(kPortMap, L"\\Device\\VelmarisTest23", L"COM23");
-    const std::wstring adapter = std::wstring(kEnum) + L"\\VELMARIS_TEST\\PORT\\0023";
-    SetText(adapter, L"ClassGUID", kPortsClass);
-    SetText(adapter, L"FriendlyName", L"Adaptador USB a serie (COM23)");
-    SetText(adapter, L"Driver", std::wstring(kPortsClass) + L"\\0023");
-    SetText(adapter + L"\\Device Parameters", L"PortName", L"COM23");
-    const std::wstring driver = std::wstring(kClasses) + L"\\" + kPortsClass + L"\\0023";
-    SetText(driver, L"ProviderName", L"FTDI");
-    SetText(driver, L"DriverVersion", L"2.12.28.0");
-    SetText(driver, L"DriverDate", L"8-30-2017");  // as Windows stores it: M-D-YYYY
-    const std::wstring bluetooth =
-        std::wstring(kEnum) +
-        L"\\BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_VELMARIS\\7&0&0_0007";
-    SetText(bluetooth, L"ClassGUID", kPortsClass);
-    // A name that is there with no text at all, not even its terminating null.
-    SetValue(bluetooth, L"FriendlyName", nullptr, 0);
-    SetText(bluetooth + L"\\Device Parameters", L"PortName", L"COM7");
+  struct Device {
+    const wchar_t* instance;      // the device's instance id, below Enum
+    const wchar_t* port;          // its port name
+    const wchar_t* friendlyName;  // nullptr: there, with no text at all, not even its null
+    const wchar_t* provider;      // nullptr: no driver key
+    const wchar_t* version = L"";
+    const wchar_t* date = L"";  // as Windows stores it: M-D-YYYY
+  };
+
+  PrefixPorts(std::initializer_list<const wchar_t*> mapped, std::initializer_list<Device> devices) {
+    for (const wchar_t* port : mapped) {
+      SetText(kPortMap, (std::wstring(L"\\Device\\VelmarisTest") + port).c_str(), port);
+    }
+    for (const Device& device : devices) {
+      const std::wstring key = std::wstring(kEnum) + L"\\" + device.instance;
+      SetText(key, L"ClassGUID", kPortsClass);
+      if (device.friendlyName != nullptr) {
+        SetText(key, L"FriendlyName", device.friendlyName);
+      } else {
+        SetValue(key, L"FriendlyName", nullptr, 0);
+      }
+      SetText(key + L"\\Device Parameters", L"PortName", device.port);
+      if (device.provider == nullptr) continue;
+      const std::wstring driver = std::wstring(kPortsClass) + L"\\" + device.port;
+      SetText(key, L"Driver", driver);
+      const std::wstring driverKey = std::wstring(kClasses) + L"\\" + driver;
+      SetText(driverKey, L"ProviderName", device.provider);
+      SetText(driverKey, L"DriverVersion", device.version);
+      SetText(driverKey, L"DriverDate", device.date);
+    }
   }
-  ~ExtraSerialPorts() {
+  ~PrefixPorts() {
     for (const auto& [path, name] : values_) {
       HKEY key = nullptr;
       if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) ==
@@ -95,8 +105,8 @@ class ExtraSerialPorts {
       RegDeleteKeyW(HKEY_LOCAL_MACHINE, key->c_str());
     }
   }
-  ExtraSerialPorts(const ExtraSerialPorts&) = delete;
-  ExtraSerialPorts& operator=(const ExtraSerialPorts&) = delete;
+  PrefixPorts(const PrefixPorts&) = delete;
+  PrefixPorts& operator=(const PrefixPorts&) = delete;
 
  private:
   static constexpr const wchar_t* kPortMap = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
@@ -252,31 +262,82 @@ void ExpectNotDetected(AppUnderTest& app, const std::vector<std::string>& closin
               ElementsAreArray(kWindowsHeading));
 }
 
+// Another program's open of a serial port, unshared, for as long as this object lives.
+class HeldPort {
+ public:
+  explicit HeldPort(const wchar_t* device)
+      : handle_(CreateFileW(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                            nullptr)) {}
+  ~HeldPort() {
+    if (held()) CloseHandle(handle_);
+  }
+  HeldPort(const HeldPort&) = delete;
+  HeldPort& operator=(const HeldPort&) = delete;
+  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+// The lines from the one that begins a port's entry, at most `count`.
+std::vector<std::string> Entry(const std::vector<std::string>& lines, const std::string& first,
+                               size_t count) {
+  const auto at = std::find(lines.begin(), lines.end(), first);
+  EXPECT_NE(at, lines.end()) << first << "\n" << ::testing::PrintToString(lines);
+  return {at, at + std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(count), lines.end() - at)};
+}
+
+// The verdict stands right below the section's heading.
+std::vector<std::string> Verdict(const std::vector<std::string>& windowsLines, size_t count) {
+  const std::vector<std::string> below = After(windowsLines, kWindowsHeading.size());
+  return {below.begin(),
+          below.begin() + static_cast<std::ptrdiff_t>(std::min(count, below.size()))};
+}
+
 TEST(Scan, NoUnitAtLevelEightEndsWithTheOldUsbUnitsNoteAndWhatWindowsSees) {
-  const ExtraSerialPorts extraPorts;
+  // COM1 (Wine's own) and COM8 are plain files of the prefix (the test's COM links); COM5 is in
+  // the device map only and opens nothing; COM7 is a Bluetooth link of Windows' own stack, with
+  // a friendly name that is there but empty; COM8 is a USB adapter that another program holds;
+  // COM23 lies beyond the scan.
+  const PrefixPorts ports({L"COM5", L"COM23"},
+                          {{L"VELMARIS_TEST\\PORT\\0023", L"COM23",
+                            L"Adaptador USB a serie (COM23)", L"FTDI", L"2.12.28.0", L"8-30-2017"},
+                           {L"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_VELMARIS\\7&0&0_0007",
+                            L"COM7", nullptr, nullptr},
+                           {L"FTDIBUS\\VID_0403+PID_6001+VELMARIS8A\\0000", L"COM8",
+                            L"USB Serial Port (COM8)", L"FTDI", L"2.12.36.4", L"3-1-2021"}});
+  const HeldPort heldByAnotherProgram(L"\\\\.\\COM8");
+  ASSERT_TRUE(heldByAnotherProgram.held()) << GetLastError();
   AppUnderTest app({"no-unit", "win10"});
   std::vector<std::string> windowsLines;
   ExpectNotDetected(app,
                     {"* En esta versión de Windows no son compatibles algunas electrónicas del ",
                      "  año 2017 o anteriores que tienen conexión USB"},
                     windowsLines);
-  // COM5 was tried and has no friendly name, nor a device; COM23 was not tried, and its driver is
-  // named; COM7 is a Bluetooth link whose empty name is no failed reading. Wine's few devices
-  // report no problem, or their reading fails: either way the section ends with the devices part.
-  const auto Following = [&](const std::string& line, size_t count) {
-    const auto at = std::find(windowsLines.begin(), windowsLines.end(), line);
-    EXPECT_NE(at, windowsLines.end()) << line << "\n" << ::testing::PrintToString(windowsLines);
-    const auto end = at + std::min<std::ptrdiff_t>(count, windowsLines.end() - at);
-    return std::vector<std::string>(at, end);
-  };
-  EXPECT_THAT(Following("* COM5: sin nombre descriptivo", 2),
+
+  EXPECT_THAT(Verdict(windowsLines, 5),
+              ElementsAre("Causa más probable: otro programa usa este puerto:",
+                          "  COM8: USB Serial Port (COM8)",
+                          "Cierra los programas que puedan usarlo, primero Velmaris,",
+                          "y vuelve a ejecutar este diagnóstico. Si sigue en uso,",
+                          "desconecta el adaptador diez segundos o reinicia Windows."));
+  EXPECT_EQ(Entry(windowsLines, "* COM1: sin nombre descriptivo", 3).back(),
+            "  Comprobación: libre, ningún programa lo usa.");
+  EXPECT_THAT(Entry(windowsLines, "* COM5: sin nombre descriptivo", 3),
               ElementsAre("* COM5: sin nombre descriptivo",
-                          "  Solo está en el mapa de puertos: no tiene dispositivo."));
-  EXPECT_THAT(Following("* COM7: sin nombre descriptivo", 4),
+                          "  Solo está en el mapa de puertos: no tiene dispositivo.",
+                          "  Comprobación: ya no está desde que Windows lo listó."));
+  // An empty name is no failed reading; a Bluetooth link is not opened.
+  EXPECT_THAT(Entry(windowsLines, "* COM7: sin nombre descriptivo", 5),
               ElementsAre("* COM7: sin nombre descriptivo", "  No tiene driver instalado.",
                           "  Es un puerto Bluetooth: al abrirlo se espera el enlace de radio,",
-                          "  lo que puede hacer lento el escaneo."));
-  EXPECT_THAT(Following("* COM23: Adaptador USB a serie (COM23)", 3),
+                          "  lo que puede hacer lento el escaneo.",
+                          "  Por eso no se comprobó si otro programa lo usa."));
+  EXPECT_THAT(Entry(windowsLines, "* COM8: USB Serial Port (COM8)", 3),
+              ElementsAre("* COM8: USB Serial Port (COM8)",
+                          "  Driver: FTDI, versión 2.12.36.4, fecha 2021-03-01.",
+                          "  Comprobación: en uso por otro programa."));
+  EXPECT_THAT(Entry(windowsLines, "* COM23: Adaptador USB a serie (COM23)", 3),
               ElementsAre("* COM23: Adaptador USB a serie (COM23)",
                           "  Driver: FTDI, versión 2.12.28.0, fecha 2017-08-30.",
                           "  COM23 no se escaneó."));
@@ -293,6 +354,10 @@ TEST(Scan, NoUnitAtLevelEightEndsWithTheOldUsbUnitsNoteAndWhatWindowsSees) {
 }
 
 TEST(Scan, NoUnitOnWindowsXpEndsWithTheDriverNote) {
+  // A USB adapter that Windows numbered beyond the scan, and nothing held.
+  const PrefixPorts ports(
+      {}, {{L"USB\\VID_1A86&PID_7523\\5&1A2B3C&0&2", L"COM25", L"USB-SERIAL CH340 (COM25)",
+            L"wch.cn", L"3.4.2014.8", L"1-30-2019"}});
   const std::string downloads = kDownloadsPage;
   AppUnderTest app({"no-unit", "winxp"});
   std::vector<std::string> windowsLines;
@@ -303,6 +368,12 @@ TEST(Scan, NoUnitOnWindowsXpEndsWithTheDriverNote) {
        "  Puede descargarse de la página de descargas de software en " + downloads,
        "  Luego de instalar el driver exitosamente, vuelve a ejecutar este diagnóstico."},
       windowsLines);
+  EXPECT_THAT(Verdict(windowsLines, 3),
+              ElementsAre("Causa más probable: el escaneo no prueba este adaptador:",
+                          "  COM25: USB-SERIAL CH340 (COM25)",
+                          "Dale otro número siguiendo los pasos de abajo."));
+  EXPECT_EQ(Entry(windowsLines, "* COM25: USB-SERIAL CH340 (COM25)", 3).back(),
+            "  COM25 no se escaneó.");
 }
 
 }  // namespace
