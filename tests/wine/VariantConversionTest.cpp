@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "link/win32/ComSupport.h"
-#include "link/win32/VariantConversion.h"
+#include "common/win32/Scoped.h"
 #include "value/ConversionBudget.h"
 #include "value/Conversions.h"
+#include "value/win32/VariantConversion.h"
 
 namespace velmaris {
 namespace {

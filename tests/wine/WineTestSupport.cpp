@@ -7,7 +7,7 @@
 #include "Environment.h"
 #include "WinePath.h"
 #include "app/win32/FormDescription.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris::test {
 namespace {

@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "app/win32/FormDescription.h"
+#include "common/win32/Scoped.h"
+#include "common/win32/ScreenDpi.h"
 #include "link/win32/ActiveXHost.h"
-#include "link/win32/ComSupport.h"
-#include "platform/win32/ScreenDpi.h"
 #endif
 
 namespace {

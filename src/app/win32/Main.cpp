@@ -12,13 +12,13 @@
 #include "app/win32/MainWindow.h"
 #include "app/win32/ModalMessage.h"
 #include "common/Failure.h"
+#include "common/win32/Scoped.h"
+#include "common/win32/ScreenDpi.h"
+#include "common/win32/Utf16.h"
 #include "link/UnavailableControl.h"
 #include "link/win32/ActiveXHost.h"
-#include "link/win32/ComSupport.h"
 #include "link/win32/DispatchControl.h"
 #include "platform/win32/OSVersionQuery.h"
-#include "platform/win32/ScreenDpi.h"
-#include "platform/win32/Utf16.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {

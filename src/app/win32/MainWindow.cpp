@@ -10,10 +10,10 @@
 #include "app/win32/FormDescription.h"
 #include "app/win32/ModalMessage.h"
 #include "app/win32/ScrollBarFit.h"
-#include "app/win32/WindowText.h"
 #include "common/Failure.h"
 #include "common/ProgramIdentity.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
+#include "common/win32/WindowText.h"
 
 namespace velmaris {
 

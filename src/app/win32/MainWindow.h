@@ -7,18 +7,14 @@
 #include <string>
 
 #include "app/FormView.h"
-#include "platform/win32/ScreenDpi.h"
+#include "common/win32/Scoped.h"
+#include "common/win32/ScreenDpi.h"
 
 namespace velmaris {
 class frmQel;
 }
 
 namespace velmaris {
-
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
 
 // The Win32 window frmQel: its controls, Timer1 and the clipboard, offered to the event handlers
 // through FormView. It turns the window's messages into the attached frmQel's events, which decides

@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "common/Failure.h"
+#include "common/win32/Utf16.h"
 #include "link/win32/ComObject.h"
 #include "link/win32/ComSupport.h"
-#include "platform/win32/Utf16.h"
 
 using Microsoft::WRL::ComPtr;
 

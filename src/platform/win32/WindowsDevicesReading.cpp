@@ -6,12 +6,11 @@
 #include <setupapi.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
-#include "platform/win32/Utf16.h"
+#include "common/win32/Scoped.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris {
 
@@ -39,16 +38,6 @@ constexpr DWORD kKeyDoesNotExist = 0xE0000204;  // ERROR_KEY_DOES_NOT_EXIST
 const wchar_t* const kBluetoothEnumerator = L"BTHENUM\\";
 
 const wchar_t* const kPortMapKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
-
-struct KeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-struct DeviceListDestroyer {
-  void operator()(HDEVINFO list) const { SetupDiDestroyDeviceInfoList(list); }
-};
-using UniqueDeviceList = std::unique_ptr<std::remove_pointer_t<HDEVINFO>, DeviceListDestroyer>;
 
 UnreadFact WindowsError(DeviceFact fact, DWORD error) {
   return {fact, UnreadFact::Cause::WindowsError, error, {}};

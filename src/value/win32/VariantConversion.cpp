@@ -1,10 +1,9 @@
-#include "link/win32/VariantConversion.h"
+#include "value/win32/VariantConversion.h"
 
 #include <oleauto.h>
 
-#include <cstring>
-
-#include "link/win32/ComSupport.h"
+#include "common/win32/Scoped.h"
+#include "common/win32/Utf16.h"
 #include "value/ConversionBudget.h"
 
 namespace velmaris {
@@ -141,24 +140,6 @@ void Check(ConversionBudget::Verdict verdict) {
 
 Value Convert(const VARIANT& variant, ConversionBudget& budget);
 
-// Holds a SAFEARRAY's data locked while it is read.
-class ArrayAccess {
- public:
-  explicit ArrayAccess(SAFEARRAY* array) : array_(array) {
-    if (FAILED(SafeArrayAccessData(array_, &data_))) data_ = nullptr;
-  }
-  ~ArrayAccess() {
-    if (data_ != nullptr) SafeArrayUnaccessData(array_);
-  }
-  ArrayAccess(const ArrayAccess&) = delete;
-  ArrayAccess& operator=(const ArrayAccess&) = delete;
-  const unsigned char* data() const { return static_cast<const unsigned char*>(data_); }
-
- private:
-  SAFEARRAY* array_;
-  void* data_ = nullptr;
-};
-
 Value ConvertArray(VARTYPE declared, SAFEARRAY* array, ConversionBudget& budget) {
   const std::string name = VariantTypeName(static_cast<VARTYPE>(VT_ARRAY | declared));
   if (array == nullptr) return Value::unsupported(name + " (null)");
@@ -193,7 +174,7 @@ Value ConvertArray(VARTYPE declared, SAFEARRAY* array, ConversionBudget& budget)
   Check(budget.Spend(total));
   if (total == 0) return Value::array(std::move(result));
 
-  ArrayAccess access(array);
+  const LockedSafeArray access(array);
   if (access.data() == nullptr) return Value::unsupported(name);
   result.elements.reserve(static_cast<size_t>(total));
   for (uint64_t i = 0; i < total; ++i) {
