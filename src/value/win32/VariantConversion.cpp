@@ -2,6 +2,10 @@
 
 #include <oleauto.h>
 
+#include <optional>
+#include <string>
+#include <type_traits>
+
 #include "common/win32/Scoped.h"
 #include "common/win32/Utf16.h"
 #include "value/ConversionBudget.h"
@@ -9,115 +13,119 @@
 namespace velmaris {
 namespace {
 
-const char* BaseTypeName(VARTYPE type) {
-  switch (type) {
-    case VT_EMPTY:
-      return "VT_EMPTY";
-    case VT_NULL:
-      return "VT_NULL";
-    case VT_I2:
-      return "VT_I2";
-    case VT_I4:
-      return "VT_I4";
-    case VT_R4:
-      return "VT_R4";
-    case VT_R8:
-      return "VT_R8";
-    case VT_CY:
-      return "VT_CY";
-    case VT_DATE:
-      return "VT_DATE";
-    case VT_BSTR:
-      return "VT_BSTR";
-    case VT_DISPATCH:
-      return "VT_DISPATCH";
-    case VT_ERROR:
-      return "VT_ERROR";
-    case VT_BOOL:
-      return "VT_BOOL";
-    case VT_VARIANT:
-      return "VT_VARIANT";
-    case VT_UNKNOWN:
-      return "VT_UNKNOWN";
-    case VT_DECIMAL:
-      return "VT_DECIMAL";
-    case VT_I1:
-      return "VT_I1";
-    case VT_UI1:
-      return "VT_UI1";
-    case VT_UI2:
-      return "VT_UI2";
-    case VT_UI4:
-      return "VT_UI4";
-    case VT_I8:
-      return "VT_I8";
-    case VT_UI8:
-      return "VT_UI8";
-    case VT_INT:
-      return "VT_INT";
-    case VT_UINT:
-      return "VT_UINT";
-    case VT_VOID:
-      return "VT_VOID";
-    case VT_HRESULT:
-      return "VT_HRESULT";
-    case VT_PTR:
-      return "VT_PTR";
-    case VT_SAFEARRAY:
-      return "VT_SAFEARRAY";
-    case VT_CARRAY:
-      return "VT_CARRAY";
-    case VT_USERDEFINED:
-      return "VT_USERDEFINED";
-    case VT_LPSTR:
-      return "VT_LPSTR";
-    case VT_LPWSTR:
-      return "VT_LPWSTR";
-    case VT_RECORD:
-      return "VT_RECORD";
-    case VT_INT_PTR:
-      return "VT_INT_PTR";
-    case VT_UINT_PTR:
-      return "VT_UINT_PTR";
-    default:
-      return nullptr;
-  }
+// A value's storage, wherever it is held: in a VARIANT, behind a reference, in an array.
+template <class T>
+const T& Stored(const void* storage) {
+  return *static_cast<const T*>(storage);
 }
 
-// Size of one array element of the given type; 0 for types the tool does not read from arrays.
-size_t ElementSize(VARTYPE type) {
-  switch (type) {
-    case VT_I1:
-    case VT_UI1:
-      return 1;
-    case VT_I2:
-    case VT_UI2:
-    case VT_BOOL:
-      return 2;
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_R4:
-    case VT_ERROR:
-      return 4;
-    case VT_I8:
-    case VT_UI8:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-      return 8;
-    case VT_BSTR:
-    case VT_DISPATCH:
-    case VT_UNKNOWN:
-      return sizeof(void*);
-    case VT_DECIMAL:
-      return sizeof(DECIMAL);
-    case VT_VARIANT:
-      return sizeof(VARIANT);
-    default:
-      return 0;
+// How the values of each type the tool reads are made from their storage; nothing is made of a
+// malformed one.
+using Reader = std::optional<Value> (*)(const void* storage);
+
+template <class T>
+std::optional<Value> Integer(const void* storage) {
+  return Value::integer(static_cast<int64_t>(Stored<T>(storage)), sizeof(T) * 8,
+                        std::is_signed_v<T>);
+}
+
+template <class T, Value (*make)(T)>
+std::optional<Value> Made(const void* storage) {
+  return make(Stored<T>(storage));
+}
+
+std::optional<Value> Empty(const void*) { return Value(); }
+std::optional<Value> Null(const void*) { return Value::null(); }
+std::optional<Value> Boolean(const void* storage) {
+  return Value::boolean(Stored<VARIANT_BOOL>(storage) != VARIANT_FALSE);
+}
+std::optional<Value> Currency(const void* storage) {
+  return Value::currency(Stored<CY>(storage).int64);
+}
+std::optional<Value> Text(const void* storage) {
+  return Value::text(BstrToUtf8(Stored<BSTR>(storage)));
+}
+std::optional<Value> Decimal(const void* storage) {
+  const DECIMAL& number = Stored<DECIMAL>(storage);
+  if (number.scale > 28) return std::nullopt;  // more decimals than a Decimal may have
+  return Value::decimal(number.sign != 0, number.scale, number.Hi32, number.Lo64);
+}
+
+// What the tool knows of each VARIANT type: its name, the size of one array element of it (0 for
+// a type it does not read from arrays), and how a value of it is read (none for a type it does not
+// read).
+struct VariantType {
+  VARTYPE type;
+  const char* name;
+  size_t elementSize;
+  Reader read;
+  // False for Empty and Null, which are values only in a VARIANT of their own.
+  bool byReference = true;
+};
+
+const VariantType kVariantTypes[] = {
+    {VT_EMPTY, "VT_EMPTY", 0, &Empty, false},
+    {VT_NULL, "VT_NULL", 0, &Null, false},
+    {VT_I2, "VT_I2", sizeof(SHORT), &Integer<SHORT>},
+    {VT_I4, "VT_I4", sizeof(LONG), &Integer<LONG>},
+    {VT_R4, "VT_R4", sizeof(FLOAT), &Made<FLOAT, &Value::single>},
+    {VT_R8, "VT_R8", sizeof(DOUBLE), &Made<DOUBLE, &Value::real>},
+    {VT_CY, "VT_CY", sizeof(CY), &Currency},
+    {VT_DATE, "VT_DATE", sizeof(DATE), &Made<DATE, &Value::date>},
+    {VT_BSTR, "VT_BSTR", sizeof(BSTR), &Text},
+    {VT_DISPATCH, "VT_DISPATCH", sizeof(IDispatch*), nullptr},
+    {VT_ERROR, "VT_ERROR", sizeof(SCODE), nullptr},
+    {VT_BOOL, "VT_BOOL", sizeof(VARIANT_BOOL), &Boolean},
+    // Read only by reference, as a VARIANT that stands for another one (see Convert).
+    {VT_VARIANT, "VT_VARIANT", sizeof(VARIANT), nullptr},
+    {VT_UNKNOWN, "VT_UNKNOWN", sizeof(IUnknown*), nullptr},
+    {VT_DECIMAL, "VT_DECIMAL", sizeof(DECIMAL), &Decimal},
+    {VT_I1, "VT_I1", sizeof(signed char), &Integer<signed char>},
+    {VT_UI1, "VT_UI1", sizeof(BYTE), &Integer<BYTE>},
+    {VT_UI2, "VT_UI2", sizeof(USHORT), &Integer<USHORT>},
+    {VT_UI4, "VT_UI4", sizeof(ULONG), &Integer<ULONG>},
+    {VT_I8, "VT_I8", sizeof(LONGLONG), &Integer<LONGLONG>},
+    {VT_UI8, "VT_UI8", sizeof(ULONGLONG), &Integer<ULONGLONG>},
+    {VT_INT, "VT_INT", sizeof(INT), &Integer<INT>},
+    {VT_UINT, "VT_UINT", sizeof(UINT), &Integer<UINT>},
+    {VT_VOID, "VT_VOID", 0, nullptr},
+    {VT_HRESULT, "VT_HRESULT", 0, nullptr},
+    {VT_PTR, "VT_PTR", 0, nullptr},
+    {VT_SAFEARRAY, "VT_SAFEARRAY", 0, nullptr},
+    {VT_CARRAY, "VT_CARRAY", 0, nullptr},
+    {VT_USERDEFINED, "VT_USERDEFINED", 0, nullptr},
+    {VT_LPSTR, "VT_LPSTR", 0, nullptr},
+    {VT_LPWSTR, "VT_LPWSTR", 0, nullptr},
+    {VT_RECORD, "VT_RECORD", 0, nullptr},
+    {VT_INT_PTR, "VT_INT_PTR", 0, nullptr},
+    {VT_UINT_PTR, "VT_UINT_PTR", 0, nullptr},
+};
+
+// The entry of a base type, or null for a type the tool does not know.
+const VariantType* Described(VARTYPE base) {
+  for (const VariantType& known : kVariantTypes) {
+    if (known.type == base) return &known;
   }
+  return nullptr;
+}
+
+// The name of a VARIANT type, e.g. "VT_BYREF|VT_I2", for the values the tool cannot read.
+std::string VariantTypeName(VARTYPE type) {
+  std::string name;
+  if (type & VT_BYREF) name += "VT_BYREF|";
+  if (type & VT_ARRAY) name += "VT_ARRAY|";
+  if (type & VT_VECTOR) name += "VT_VECTOR|";
+  const VARTYPE base = type & VT_TYPEMASK;
+  if (const VariantType* known = Described(base)) return name + known->name;
+  return name + "VT_" + std::to_string(base);
+}
+
+// Where a VARIANT's value is held: behind its reference, or in the VARIANT itself. A Decimal
+// fills the whole VARIANT, its type field included; every other value lies in its union.
+const void* Storage(const VARIANT& variant) {
+  if (variant.vt & VT_BYREF) return variant.byref;
+  if ((variant.vt & VT_TYPEMASK) == VT_DECIMAL) return &variant.decVal;
+  return &variant.llVal;
 }
 
 // Ends the reading of a whole value that breaks the budget.
@@ -150,7 +158,8 @@ Value ConvertArray(VARTYPE declared, SAFEARRAY* array, ConversionBudget& budget)
   VARTYPE elementType = declared;
   VARTYPE stored = VT_EMPTY;
   if (SUCCEEDED(SafeArrayGetVartype(array, &stored)) && stored != VT_EMPTY) elementType = stored;
-  const size_t elementSize = ElementSize(elementType);
+  const VariantType* described = Described(elementType);
+  const size_t elementSize = described != nullptr ? described->elementSize : 0;
   if (elementSize == 0 || SafeArrayGetElemsize(array) != elementSize)
     return Value::unsupported(name);
 
@@ -213,71 +222,23 @@ Value Convert(const VARIANT& variant, ConversionBudget& budget) {
   }
   if (vt & ~(VT_BYREF | VT_TYPEMASK)) return Value::unsupported(VariantTypeName(vt));
 
-  switch (base) {
-    case VT_EMPTY:
-      return byRef ? Value::unsupported(VariantTypeName(vt)) : Value();
-    case VT_NULL:
-      return byRef ? Value::unsupported(VariantTypeName(vt)) : Value::null();
-    case VT_BOOL:
-      return Value::boolean((byRef ? *variant.pboolVal : variant.boolVal) != VARIANT_FALSE);
-    case VT_I1:
-      return Value::integer(byRef ? *variant.pcVal : variant.cVal, 8, true);
-    case VT_UI1:
-      return Value::integer(byRef ? *variant.pbVal : variant.bVal, 8, false);
-    case VT_I2:
-      return Value::integer(byRef ? *variant.piVal : variant.iVal, 16, true);
-    case VT_UI2:
-      return Value::integer(byRef ? *variant.puiVal : variant.uiVal, 16, false);
-    case VT_I4:
-      return Value::integer(byRef ? *variant.plVal : variant.lVal, 32, true);
-    case VT_UI4:
-      return Value::integer(byRef ? *variant.pulVal : variant.ulVal, 32, false);
-    case VT_INT:
-      return Value::integer(byRef ? *variant.pintVal : variant.intVal, 32, true);
-    case VT_UINT:
-      return Value::integer(byRef ? *variant.puintVal : variant.uintVal, 32, false);
-    case VT_I8:
-      return Value::integer(byRef ? *variant.pllVal : variant.llVal, 64, true);
-    case VT_UI8:
-      return Value::integer(static_cast<int64_t>(byRef ? *variant.pullVal : variant.ullVal), 64,
-                            false);
-    case VT_R4:
-      return Value::single(byRef ? *variant.pfltVal : variant.fltVal);
-    case VT_R8:
-      return Value::real(byRef ? *variant.pdblVal : variant.dblVal);
-    case VT_DATE:
-      return Value::date(byRef ? *variant.pdate : variant.date);
-    case VT_CY:
-      return Value::currency((byRef ? *variant.pcyVal : variant.cyVal).int64);
-    case VT_DECIMAL: {
-      const DECIMAL& number = byRef ? *variant.pdecVal : variant.decVal;
-      if (number.scale > 28) return Value::unsupported(VariantTypeName(vt));
-      return Value::decimal(number.sign != 0, number.scale, number.Hi32, number.Lo64);
-    }
-    case VT_BSTR:
-      return Value::text(BstrToUtf8(byRef ? *variant.pbstrVal : variant.bstrVal));
-    case VT_VARIANT:
-      // Only meaningful by reference: a VARIANT that stands for another one.
-      if (!byRef) return Value::unsupported(VariantTypeName(vt));
-      Check(budget.Follow(variant.pvarVal));
-      Check(budget.Spend(1));
-      return Convert(*variant.pvarVal, budget);
-    default:
-      return Value::unsupported(VariantTypeName(base));
+  if (base == VT_VARIANT) {
+    // Only meaningful by reference: a VARIANT that stands for another one.
+    if (!byRef) return Value::unsupported(VariantTypeName(vt));
+    Check(budget.Follow(variant.pvarVal));
+    Check(budget.Spend(1));
+    return Convert(*variant.pvarVal, budget);
   }
+  const VariantType* described = Described(base);
+  if (described == nullptr || described->read == nullptr) {
+    return Value::unsupported(VariantTypeName(base));
+  }
+  if (byRef && !described->byReference) return Value::unsupported(VariantTypeName(vt));
+  const std::optional<Value> value = described->read(Storage(variant));
+  return value ? *value : Value::unsupported(VariantTypeName(vt));
 }
 
 }  // namespace
-
-std::string VariantTypeName(VARTYPE type) {
-  std::string name;
-  if (type & VT_BYREF) name += "VT_BYREF|";
-  if (type & VT_ARRAY) name += "VT_ARRAY|";
-  if (type & VT_VECTOR) name += "VT_VECTOR|";
-  const VARTYPE base = type & VT_TYPEMASK;
-  if (const char* known = BaseTypeName(base)) return name + known;
-  return name + "VT_" + std::to_string(base);
-}
 
 Value ToValue(const VARIANT& variant) {
   ConversionBudget budget;
