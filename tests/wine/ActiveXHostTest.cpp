@@ -39,8 +39,9 @@ TEST_F(ActiveXHostTest, HandsOverSettingsAndActivatesInPlaceThenClosesTheControl
     RECT place = {};
     GetWindowRect(child, &place);
     MapWindowPoints(nullptr, window_.get(), reinterpret_cast<POINT*>(&place), 2);
-    EXPECT_EQ(ControlPlace().left, place.left);
-    EXPECT_EQ(ControlPlace().top, place.top);
+    const RECT expected = ToPixels(ControlPlace(), ReadScreenDpi());
+    EXPECT_EQ(expected.left, place.left);
+    EXPECT_EQ(expected.top, place.top);
   }
   EXPECT_EQ(nullptr, ControlWindow(window_.get()));
   // The simulated control asks for its site first, as real controls usually do, and reads the

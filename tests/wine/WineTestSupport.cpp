@@ -72,7 +72,7 @@ std::vector<std::string> SimulatorSession::Log() const { return ReadCallLog(log_
 
 std::vector<std::string> SimulatorSession::Calls() const { return WithoutDetails(Log()); }
 
-RECT ControlPlace() { return RECT{8, 512, 42, 546}; }
+TwipsRect ControlPlace() { return kAcquisitionControlPlace; }
 
 ContainerAmbience ControlAmbience() {
   return {kAcquisitionControlName, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),

@@ -44,13 +44,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   HWND hwnd = CreateWindowExW(0, L"BareWindow", L"BareWindow", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                               CW_USEDEFAULT, 480, 460, nullptr, nullptr, instance, nullptr);
 #ifdef BENCH_WITH_COMPONENT
-  // Where and how big the program places the control: 34 pixels square near the bottom left.
-  // Its site answers the ambient properties as the program's does, so the component works.
+  // Where and how big the program places the control. Its site answers the ambient properties
+  // as the program's does, so the component works.
   const velmaris::ContainerAmbience ambience{
       velmaris::kAcquisitionControlName, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
       velmaris::kFormForeColor, velmaris::kFormBackColor, velmaris::ReadScreenDpi()};
   const std::unique_ptr<velmaris::ActiveXHost> component =
-      velmaris::ActiveXHost::Create(hwnd, RECT{8, 380, 42, 414}, ambience);
+      velmaris::ActiveXHost::Create(hwnd, velmaris::kAcquisitionControlPlace, ambience);
 #endif
   ShowWindow(hwnd, show);
   UpdateWindow(hwnd);

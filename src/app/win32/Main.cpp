@@ -39,8 +39,8 @@ HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmari
     const velmaris::ContainerAmbience ambience{velmaris::kAcquisitionControlName, window.font(),
                                                velmaris::kFormForeColor, velmaris::kFormBackColor,
                                                dpi};
-    auto host =
-        velmaris::ActiveXHost::Create(window.handle(), window.AcquisitionControlPlace(), ambience);
+    auto host = velmaris::ActiveXHost::Create(window.handle(), velmaris::kAcquisitionControlPlace,
+                                              ambience);
     auto control = std::make_unique<velmaris::DispatchControl>(host->dispatch());
     return {std::move(host), std::move(control)};
   } catch (const Failure& failure) {

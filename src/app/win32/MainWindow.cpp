@@ -87,7 +87,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, ScreenDpi dpi
 
 void MainWindow::CreateControls() {
   LOGFONTW logFont = {};
-  logFont.lfHeight = -MulDiv(kStatusFontHundredthsOfPoint, dpi_.y, 72 * 100);
+  logFont.lfHeight = -ConvertLength(kStatusFontHundredthsOfPoint, kPointsPerInch * 100, dpi_.y);
   logFont.lfWeight = FW_BOLD;
   logFont.lfCharSet = ANSI_CHARSET;
   lstrcpynW(logFont.lfFaceName, kStatusFontFace, LF_FACESIZE);
@@ -112,12 +112,6 @@ void MainWindow::CreateControls() {
   SendMessageW(Control(kTxtInfo), EM_SETLIMITTEXT, 0, 0);
   // The pane is made with its scroll bar, which an empty report does not need.
   FitVerticalScrollBar(Control(kTxtInfo));
-}
-
-RECT MainWindow::AcquisitionControlPlace() const {
-  const int left = ToPixelsX(kControlLeftTwips);
-  const int top = ToPixelsY(kControlTopTwips);
-  return RECT{left, top, left + ToPixelsX(kControlSizeTwips), top + ToPixelsY(kControlSizeTwips)};
 }
 
 void MainWindow::Load() { Raise(FormEvent::Form_Load); }

@@ -9,6 +9,7 @@
 #include "app/FormView.h"
 #include "common/win32/Scoped.h"
 #include "common/win32/ScreenDpi.h"
+#include "common/win32/Units.h"
 
 namespace velmaris {
 class frmQel;
@@ -37,8 +38,6 @@ class MainWindow : public FormView {
   MainWindow& operator=(const MainWindow&) = delete;
 
   HWND handle() const { return hwnd_; }
-  // Pixel rectangle of the acquisition control below the client area.
-  RECT AcquisitionControlPlace() const;
   // The window's font, which controls without a font of their own use.
   HFONT font() const { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
@@ -84,8 +83,8 @@ class MainWindow : public FormView {
   HWND NextInTabOrder(HWND from, bool backwards) const;
   void RestoreFocus();
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
-  int ToPixelsX(int twips) const { return MulDiv(twips, dpi_.x, 1440); }
-  int ToPixelsY(int twips) const { return MulDiv(twips, dpi_.y, 1440); }
+  int ToPixelsX(int twips) const { return ConvertLength(twips, kTwipsPerInch, dpi_.x); }
+  int ToPixelsY(int twips) const { return ConvertLength(twips, kTwipsPerInch, dpi_.y); }
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;

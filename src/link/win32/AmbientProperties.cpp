@@ -2,6 +2,8 @@
 
 #include <olectl.h>
 
+#include "common/win32/Units.h"
+
 namespace velmaris {
 namespace {
 
@@ -17,6 +19,9 @@ HRESULT Integer(LONG number, VARIANT* value) {
   return S_OK;
 }
 
+// A CY counts ten-thousandths.
+constexpr int kCurrencyScale = 10000;
+
 // The window's font as the Automation font object a control expects.
 HRESULT Font(HFONT font, int dpi, VARIANT* value) {
   LOGFONTW logFont = {};
@@ -26,7 +31,8 @@ HRESULT Font(HFONT font, int dpi, VARIANT* value) {
   description.lpstrName = logFont.lfFaceName;
   // Character height in pixels to points, in the ten-thousandths a CY holds.
   description.cySize.int64 =
-      MulDiv(logFont.lfHeight < 0 ? -logFont.lfHeight : logFont.lfHeight, 72 * 10000, dpi);
+      ConvertLength(logFont.lfHeight < 0 ? -logFont.lfHeight : logFont.lfHeight, dpi,
+                    kPointsPerInch * kCurrencyScale);
   description.sWeight = static_cast<SHORT>(logFont.lfWeight);
   description.sCharset = logFont.lfCharSet;
   description.fItalic = logFont.lfItalic != 0;
