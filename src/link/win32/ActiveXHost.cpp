@@ -196,6 +196,9 @@ class HostSite final : public IOleClientSite,
   ContainerAmbience ambience_;
 };
 
+// The saved value the window keeps for the control beside its extent.
+constexpr LONG kStockProps = 11;
+
 // The control's saved settings as the window keeps them: its extent and one further value.
 class SavedSettingsBag final : public IPropertyBag, public RefCounted<SavedSettingsBag> {
  public:
@@ -222,7 +225,7 @@ class SavedSettingsBag final : public IPropertyBag, public RefCounted<SavedSetti
     } else if (lstrcmpiW(name, L"_ExtentY") == 0) {
       saved = extent_.cy;
     } else if (lstrcmpiW(name, L"_StockProps") == 0) {
-      saved = ActiveXHost::kStockProps;
+      saved = kStockProps;
     } else {
       return E_INVALIDARG;  // Not saved: the control keeps its default.
     }

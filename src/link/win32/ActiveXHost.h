@@ -40,9 +40,6 @@ class ActiveXHost {
 
   IDispatch* dispatch() const { return dispatch_.Get(); }
 
-  // The saved value the window keeps for the control beside its extent.
-  static constexpr LONG kStockProps = 11;
-
  private:
   void Activate(HWND parent, const TwipsRect& place, const ContainerAmbience& ambience);
 
