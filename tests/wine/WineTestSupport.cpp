@@ -6,6 +6,7 @@
 #include "CallLog.h"
 #include "Environment.h"
 #include "WinePath.h"
+#include "app/win32/FormControls.h"
 #include "app/win32/FormDescription.h"
 #include "common/win32/Utf16.h"
 
@@ -75,8 +76,7 @@ std::vector<std::string> SimulatorSession::Calls() const { return WithoutDetails
 TwipsRect ControlPlace() { return kAcquisitionControlPlace; }
 
 ContainerAmbience ControlAmbience() {
-  return {kAcquisitionControlName, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
-          kFormForeColor, kFormBackColor, ReadScreenDpi()};
+  return {kAcquisitionControlName, FormFont(), kFormForeColor, kFormBackColor, ReadScreenDpi()};
 }
 
 }  // namespace velmaris::test

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/frmQel.h"
+#include "app/win32/FormControls.h"
 #include "app/win32/FormDescription.h"
 #include "app/win32/MainWindow.h"
 #include "app/win32/ModalMessage.h"
@@ -36,9 +37,9 @@ struct HostedControl {
 
 HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmaris::ScreenDpi dpi) {
   try {
-    const velmaris::ContainerAmbience ambience{velmaris::kAcquisitionControlName, window.font(),
-                                               velmaris::kFormForeColor, velmaris::kFormBackColor,
-                                               dpi};
+    const velmaris::ContainerAmbience ambience{velmaris::kAcquisitionControlName,
+                                               velmaris::FormFont(), velmaris::kFormForeColor,
+                                               velmaris::kFormBackColor, dpi};
     auto host = velmaris::ActiveXHost::Create(window.handle(), velmaris::kAcquisitionControlPlace,
                                               ambience);
     auto control = std::make_unique<velmaris::DispatchControl>(host->dispatch());

@@ -9,7 +9,6 @@
 #include "app/FormView.h"
 #include "common/win32/Scoped.h"
 #include "common/win32/ScreenDpi.h"
-#include "common/win32/Units.h"
 
 namespace velmaris {
 class frmQel;
@@ -38,8 +37,6 @@ class MainWindow : public FormView {
   MainWindow& operator=(const MainWindow&) = delete;
 
   HWND handle() const { return hwnd_; }
-  // The window's font, which controls without a font of their own use.
-  HFONT font() const { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
   // Routes the window's events to the form from now on.
   void Attach(frmQel& form) { form_ = &form; }
@@ -83,8 +80,6 @@ class MainWindow : public FormView {
   HWND NextInTabOrder(HWND from, bool backwards) const;
   void RestoreFocus();
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
-  int ToPixelsX(int twips) const { return ConvertLength(twips, kTwipsPerInch, dpi_.x); }
-  int ToPixelsY(int twips) const { return ConvertLength(twips, kTwipsPerInch, dpi_.y); }
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
