@@ -5,6 +5,7 @@
 
 #include "common/Failure.h"
 #include "value/Conversions.h"
+#include "value/Value.h"
 
 namespace velmaris {
 
@@ -144,7 +145,8 @@ std::string CurrencyText(int64_t tenThousandths) {
   const uint64_t magnitude = tenThousandths < 0 ? 0 - static_cast<uint64_t>(tenThousandths)
                                                 : static_cast<uint64_t>(tenThousandths);
   return (tenThousandths < 0 ? "-" : "") +
-         WithPoint(std::to_string(magnitude / 10000), ZeroPaddedDecimal(magnitude % 10000, 4));
+         WithPoint(std::to_string(magnitude / kCurrencyScale),
+                   ZeroPaddedDecimal(magnitude % kCurrencyScale, kCurrencyDecimals));
 }
 
 std::string ScaledDecimalText(bool negative, uint8_t scale, uint32_t high, uint64_t low) {

@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include "common/win32/Units.h"
+#include "value/Value.h"
 
 namespace velmaris {
 namespace {
@@ -19,9 +20,6 @@ HRESULT Integer(LONG number, VARIANT* value) {
   return S_OK;
 }
 
-// A CY counts ten-thousandths.
-constexpr int kCurrencyScale = 10000;
-
 // The window's font as the Automation font object a control expects.
 HRESULT Font(HFONT font, int dpi, VARIANT* value) {
   LOGFONTW logFont = {};
@@ -32,7 +30,7 @@ HRESULT Font(HFONT font, int dpi, VARIANT* value) {
   // Character height in pixels to points, in the ten-thousandths a CY holds.
   description.cySize.int64 =
       ConvertLength(logFont.lfHeight < 0 ? -logFont.lfHeight : logFont.lfHeight, dpi,
-                    kPointsPerInch * kCurrencyScale);
+                    static_cast<int>(kPointsPerInch * kCurrencyScale));
   description.sWeight = static_cast<SHORT>(logFont.lfWeight);
   description.sCharset = logFont.lfCharSet;
   description.fItalic = logFont.lfItalic != 0;
