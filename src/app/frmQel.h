@@ -57,8 +57,6 @@ class frmQel {
   void StartScanTimer();
   void WriteIdentificationReport(const Value& identification);
 
-  int16_t portIndex() const { return PortIndex; }
-
  private:
   bool LinkIsOpen();
   void TryToOpenPort();

@@ -31,6 +31,7 @@ inline constexpr const char* kToolSource = kProgramName;
 // Descriptions of the tool's own conversion failures, as the platform words them in Spanish.
 inline constexpr const char* kOverflow = "Desbordamiento";
 inline constexpr const char* kTypeMismatch = "No coinciden los tipos";
+inline constexpr const char* kSubscriptOutOfRange = "Subíndice fuera del intervalo";
 
 // Raises a failure of the tool's own.
 [[noreturn]] inline void FailInTool(const std::string& description) {

@@ -14,6 +14,9 @@ namespace {
 constexpr int32_t kIdentificationColumn = 1;
 
 const char* const kSoftwareRule = "===========================";
+const char* const kCurrentSoftware =
+    "últimas versiones del software Velmaris (año 2022 en adelante) ";
+const char* const kEveryWindows = "Esta interface es compatible con todos los Windows";
 
 }  // namespace
 
@@ -21,7 +24,7 @@ const Value& IdentificationElement(const Value& identification, int32_t row) {
   if (identification.kind() != Value::Kind::Array) FailInTool(kTypeMismatch);
   const Value* element = identification.asArray().element(row, kIdentificationColumn);
   if (element == nullptr) {
-    FailInTool("Subíndice fuera del intervalo: la identificación no tiene el elemento (" +
+    FailInTool(std::string(kSubscriptOutOfRange) + ": la identificación no tiene el elemento (" +
                DecimalText(row) + ", " + DecimalText(kIdentificationColumn) + ")");
   }
   return *element;
@@ -51,11 +54,9 @@ std::vector<std::string> SoftwareHeading() {
 
 std::vector<std::string> SoftwareAdvice(int16_t windowsLevel) {
   if (windowsLevel >= kCurrentSoftwareLevel) {
-    return {"Esta versión de Windows es compatible con las ",
-            "últimas versiones del software Velmaris (año 2022 en adelante) "};
+    return {"Esta versión de Windows es compatible con las ", kCurrentSoftware};
   }
-  return {"Esta versión de Windows NO ES COMPATIBLE con las ",
-          "últimas versiones del software Velmaris (año 2022 en adelante) ",
+  return {"Esta versión de Windows NO ES COMPATIBLE con las ", kCurrentSoftware,
           "Recomendamos actualizar el Windows a Windows 7 o superior "};
 }
 
@@ -66,13 +67,13 @@ std::vector<std::string> KoraNetSection() {
 
 std::vector<std::string> HardwareSection(int16_t modelCode) {
   std::vector<std::string> lines = {kSectionRule, "COMPATIBILIDAD DEL HARDWARE", kSectionRule};
-  if (AllWindowsBand(modelCode)) {
-    lines.push_back("Esta interface es compatible con todos los Windows");
-  } else if (XpSevenBand(modelCode)) {
+  if (XpSevenBand(modelCode)) {
     lines.push_back("Esta interface solo es compatible con Windows XP o Windows 7");
-  } else {
-    lines.insert(lines.end(), {"Esta interface es compatible con todos los Windows",
-                               "Tenga en cuenta que como la conexión es por PUERTO SERIAL",
+    return lines;
+  }
+  lines.push_back(kEveryWindows);
+  if (SerialPortBand(modelCode)) {
+    lines.insert(lines.end(), {"Tenga en cuenta que como la conexión es por PUERTO SERIAL",
                                "es posible que si usa un adaptador USB a Serial,",
                                "el mismo puede NO SER COMPATIBLE con algunas versiones",
                                "de Windows más actualizadas.",
@@ -85,8 +86,7 @@ std::vector<std::string> HardwareSection(int16_t modelCode) {
 }
 
 bool NeedsInterfaceUpdate(int16_t modelCode, int32_t serialValue) {
-  if (AllWindowsBand(modelCode)) return false;
-  return XpSevenBand(modelCode) || serialValue == 0;
+  return XpSevenBand(modelCode) || (SerialPortBand(modelCode) && serialValue == 0);
 }
 
 std::vector<std::string> UpdateBlock() {

@@ -4,6 +4,14 @@
 
 namespace velmaris {
 
+namespace {
+
+// Where the bands above the serial-port units begin.
+constexpr int16_t kFirstXpSevenCode = 14;
+constexpr int16_t kFirstAllWindowsCode = 19;
+
+}  // namespace
+
 void ModelCatalogue::FillModelCatalogue() {
   names_[0] = "TX-2 8";
   names_[1] = "TX-2 16";
@@ -35,15 +43,15 @@ void ModelCatalogue::FillModelCatalogue() {
 
 const std::string& ModelCatalogue::Name(int32_t code) const {
   if (code < kLowest || code > kHighest) {
-    FailInTool("Subíndice fuera del intervalo: no hay modelo con el código " +
+    FailInTool(std::string(kSubscriptOutOfRange) + ": no hay modelo con el código " +
                std::to_string(code));
   }
   return names_[static_cast<size_t>(code - kLowest)];
 }
 
-bool AllWindowsBand(int16_t code) { return code >= 19; }
-bool XpSevenBand(int16_t code) { return !AllWindowsBand(code) && code >= 14; }
-bool SerialPortBand(int16_t code) { return code < 14; }
+bool AllWindowsBand(int16_t code) { return code >= kFirstAllWindowsCode; }
+bool XpSevenBand(int16_t code) { return !SerialPortBand(code) && !AllWindowsBand(code); }
+bool SerialPortBand(int16_t code) { return code < kFirstXpSevenCode; }
 bool AccessoryBusCodes(int16_t code) { return code == 21 || code == 22; }
 
 }  // namespace velmaris

@@ -4,12 +4,16 @@
 #include <vector>
 
 #include "common/Failure.h"
+#include "value/Conversions.h"
+#include "value/Value.h"
 
 namespace velmaris {
 
 namespace {
 
-constexpr uint32_t kLimbBase = 1'000'000'000;  // nine decimal digits per limb
+// Nine decimal digits per limb.
+constexpr size_t kLimbDigits = 9;
+constexpr uint32_t kLimbBase = 1'000'000'000;
 
 // A non-negative whole number of any size, least significant limb first.
 class BigNumber {
@@ -52,10 +56,7 @@ class BigNumber {
 
   std::string Digits() const {
     std::string text = std::to_string(limbs_.back());
-    for (size_t k = limbs_.size() - 1; k-- > 0;) {
-      const std::string limb = std::to_string(limbs_[k]);
-      text.append(9 - limb.size(), '0').append(limb);
-    }
+    for (size_t k = limbs_.size() - 1; k-- > 0;) text += ZeroPaddedDecimal(limbs_[k], kLimbDigits);
     return text;
   }
 
@@ -129,10 +130,8 @@ std::string RealText(double number, int significantDigits) {
   const int exponent = exact.exponent;
   if (exponent < -4 || exponent >= significantDigits) {
     const int magnitude = exponent < 0 ? -exponent : exponent;
-    std::string power = std::to_string(magnitude);
-    if (power.size() < 2) power.insert(0, "0");
     return sign + WithPoint(digits.substr(0, 1), digits.substr(1)) + "E" +
-           (exponent < 0 ? "-" : "+") + power;
+           (exponent < 0 ? "-" : "+") + ZeroPaddedDecimal(static_cast<uint64_t>(magnitude), 2);
   }
   if (exponent < 0)
     return sign + "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
@@ -145,9 +144,9 @@ std::string RealText(double number, int significantDigits) {
 std::string CurrencyText(int64_t tenThousandths) {
   const uint64_t magnitude = tenThousandths < 0 ? 0 - static_cast<uint64_t>(tenThousandths)
                                                 : static_cast<uint64_t>(tenThousandths);
-  std::string fraction = std::to_string(magnitude % 10000);
-  fraction.insert(0, 4 - fraction.size(), '0');
-  return (tenThousandths < 0 ? "-" : "") + WithPoint(std::to_string(magnitude / 10000), fraction);
+  return (tenThousandths < 0 ? "-" : "") +
+         WithPoint(std::to_string(magnitude / kCurrencyScale),
+                   ZeroPaddedDecimal(magnitude % kCurrencyScale, kCurrencyDecimals));
 }
 
 std::string ScaledDecimalText(bool negative, uint8_t scale, uint32_t high, uint64_t low) {
@@ -189,10 +188,9 @@ std::string DateText(double days) {
   const int64_t month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
   const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
 
-  const auto two = [](int64_t n) { return std::string(n < 10 ? "0" : "") + std::to_string(n); };
-  std::string date = std::to_string(year);
-  date.insert(0, 4 - date.size(), '0');
-  date += "-" + two(month) + "-" + two(dayOfMonth);
+  const auto two = [](int64_t n) { return ZeroPaddedDecimal(static_cast<uint64_t>(n), 2); };
+  const std::string date =
+      ZeroPaddedDecimal(static_cast<uint64_t>(year), 4) + "-" + two(month) + "-" + two(dayOfMonth);
   if (seconds == 0) return date;
   return date + " " + two(seconds / 3600) + ":" + two(seconds / 60 % 60) + ":" + two(seconds % 60);
 }

@@ -189,6 +189,12 @@ std::string OwnTextForm(const Value& value) {
 
 std::string DecimalText(int64_t number) { return std::to_string(number); }
 
+std::string ZeroPaddedDecimal(uint64_t number, size_t minimumDigits) {
+  std::string digits = std::to_string(number);
+  if (digits.size() < minimumDigits) digits.insert(0, minimumDigits - digits.size(), '0');
+  return digits;
+}
+
 std::string UpperHex(uint64_t number, size_t minimumDigits) {
   std::string digits;
   do {
@@ -197,6 +203,8 @@ std::string UpperHex(uint64_t number, size_t minimumDigits) {
   } while (number != 0 || digits.size() < minimumDigits);
   return digits;
 }
+
+std::string HexCode(uint32_t code) { return "0x" + UpperHex(code, 8); }
 
 std::string HexText(const Value& value) {
   if (value.kind() == Kind::Integer && value.integerBits() <= 32) {

@@ -36,9 +36,16 @@ std::string OwnTextForm(const Value& value);
 // Decimal digits, with a minus sign when negative.
 std::string DecimalText(int64_t number);
 
+// Decimal digits with leading zeros up to `minimumDigits` (7 with 2 gives "07").
+std::string ZeroPaddedDecimal(uint64_t number, size_t minimumDigits);
+
 // Upper-case hexadecimal digits without prefix, with leading zeros up to `minimumDigits`
 // ("12C"; 0x80040154 with 8 gives "80040154", 5 with 8 gives "00000005").
 std::string UpperHex(uint64_t number, size_t minimumDigits = 1);
+
+// A 32-bit code as Windows documents it: "0x" and eight upper-case hexadecimal digits
+// ("0x80040154").
+std::string HexCode(uint32_t code);
 
 // Upper-case hexadecimal without prefix or leading zeros. An integer of 8, 16 or 32 bits is
 // written as the two's complement of its own width (16-bit -1 gives FFFF, 32-bit -1 FFFFFFFF,

@@ -49,7 +49,7 @@ Value Value::single(float value) {
 }
 
 Value Value::currency(int64_t tenThousandths) {
-  Value v = real(static_cast<double>(tenThousandths) / 10000.0);
+  Value v = real(static_cast<double>(tenThousandths) / kCurrencyScale);
   v.realForm_ = RealForm::Currency;
   v.integer_ = tenThousandths;
   return v;

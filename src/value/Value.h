@@ -1,11 +1,16 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace velmaris {
+
+// A currency amount, as OLE Automation's CY holds it, counts ten-thousandths: four decimals.
+inline constexpr int64_t kCurrencyScale = 10000;
+inline constexpr size_t kCurrencyDecimals = 4;
 
 class Value;
 
@@ -48,7 +53,7 @@ class Value {
   // A single-precision number keeps its width, so that its text is its own ("3.1"), not that of
   // the double it widens to ("3.0999999046325684").
   static Value single(float value);
-  // A currency amount in ten-thousandths; its text keeps every digit.
+  // A currency amount in ten-thousandths (kCurrencyScale); its text keeps every digit.
   static Value currency(int64_t tenThousandths);
   // An Automation date: days since 1899-12-30, the fraction the time of day.
   static Value date(double days);

@@ -8,7 +8,7 @@
 #include "app/win32/FormDescription.h"
 #include "app/win32/MainWindow.h"
 #include "common/ProgramIdentity.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris {
 namespace {

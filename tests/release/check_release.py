@@ -261,6 +261,12 @@ class ResourceTest(unittest.TestCase):
         self.assertEqual(len(identities), 2, 'the program and the common controls')
         for identity in identities:
             self.assertIn(identity.get('processorArchitecture'), (self.architecture, '*'))
+        # The program's own identity, beside its version record; Windows refuses a version that
+        # is not four numbers.
+        program = next(e for e in root if e.tag.rsplit('}', 1)[-1] == 'assemblyIdentity')
+        self.assertEqual((program.get('name'), program.get('version')), ('VelmarisDiag', '2.3.0.0'))
+        self.assertEqual([e.text for e in all_named('description')],
+                         ['Diagnóstico de Compatibilidad de Velmaris'])
 
 
 if __name__ == '__main__':

@@ -16,7 +16,7 @@
 
 #include "Scenario.h"
 #include "WinePath.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 using Microsoft::WRL::ComPtr;
 using velmaris::Narrow;

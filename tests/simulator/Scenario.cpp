@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "WinePath.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 namespace qelsim {
 

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris::test {
 

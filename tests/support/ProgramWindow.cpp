@@ -2,7 +2,7 @@
 
 #include "WindowSearch.h"
 #include "common/ProgramIdentity.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris::test {
 namespace {

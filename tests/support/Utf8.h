@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris::test {
 

@@ -1,7 +1,7 @@
 #include "WinePath.h"
 
 #include "Environment.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris::test {
 

@@ -176,7 +176,7 @@ TEST_F(FailurePolicy, PortIndexOverflowStopsTheScanWithOneMessage) {
   }
   EXPECT_EQ(ticks, 2 * 32768);
   EXPECT_FALSE(view.timerEnabled);
-  EXPECT_EQ(form.portIndex(), 32767);
+  EXPECT_EQ(control.port, 32767) << "the last port tried";
   EXPECT_EQ(view.status, "") << "no open failed, so the scan never counted a pass";
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0].text, "Se produjo un error: Desbordamiento\r\nOrigen: VelmarisDiag");

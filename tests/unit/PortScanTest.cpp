@@ -24,7 +24,7 @@ constexpr int kTickLimit = 200;
 struct TickState {
   std::string status;
   uint32_t colour;
-  int16_t portIndex;
+  std::string portTried;  // the port the tick wrote to PortNumber, "" when it wrote none
 };
 
 // The ports written to PortNumber, in order, from a call log.
@@ -40,8 +40,11 @@ struct PortScan : fakes::FormTest {
   std::vector<TickState> ticks;
 
   void Tick() {
+    const size_t before = control.calls.size();
     form.Timer1_Timer();
-    ticks.push_back({view.status, view.statusColour, form.portIndex()});
+    const std::vector<std::string> tried = PortNumbersIn(
+        std::vector<std::string>(control.calls.begin() + before, control.calls.end()));
+    ticks.push_back({view.status, view.statusColour, tried.empty() ? "" : tried.back()});
   }
 
   void TickUntilTimerStops() {
@@ -108,12 +111,11 @@ TEST_F(PortScan, NoPortOpensTriesUsbAndCom1ToCom21ThenGivesUp) {
   EXPECT_EQ(ticks[0].status, "ESCANEANDO PUERTO USB");
   for (size_t k = 2; k <= 21; ++k) {
     EXPECT_EQ(ticks[k - 1].status, "ESCANEANDO PUERTO COM" + std::to_string(k - 1));
-    EXPECT_EQ(ticks[k - 1].portIndex, static_cast<int16_t>(k));
+    EXPECT_EQ(ticks[k - 1].portTried, std::to_string(k - 1));
   }
   // COM20's failed open is the first pass beyond the last port, COM21's the second: the end.
   for (const TickState& tick : ticks) EXPECT_EQ(tick.colour, kRed);
   EXPECT_EQ(ticks.back().status, "NO DETECTADO");
-  EXPECT_EQ(form.portIndex(), 22);
   // The last tick reads what Windows sees and checks COM21, which was tried; what Windows sees
   // follows the advice once the check ends. COM22 was not tried.
   EXPECT_THAT(Appended(), ElementsAreArray(AdviceFor(8)));
@@ -173,11 +175,11 @@ TEST_F(PortScan, UnitOnCom3IsConnectedInTickFive) {
   EXPECT_EQ(ticks[2].status, "ESCANEANDO PUERTO COM2");
   EXPECT_EQ(ticks[3].status, "ESCANEANDO PUERTO COM2");
   EXPECT_EQ(ticks[3].colour, kRed);
-  EXPECT_EQ(ticks[3].portIndex, 3);
+  EXPECT_EQ(ticks[3].portTried, "3");
   for (size_t k = 4; k < ticks.size(); ++k) {
     EXPECT_EQ(ticks[k].status, "CONECTADO");
     EXPECT_EQ(ticks[k].colour, kGreen);
-    EXPECT_EQ(ticks[k].portIndex, 3);
+    EXPECT_EQ(ticks[k].portTried, "") << "the scan stays on the unit's port";
   }
   const std::vector<std::string> report = Appended();
   ASSERT_EQ(report.size(), 17u);
@@ -208,7 +210,8 @@ TEST_F(PortScan, SilentCom1DelaysEverythingByOneTick) {
   for (int k = 0; k < 6; ++k) Tick();
   EXPECT_EQ(ticks[1].status, "ESCANEANDO PUERTO USB");
   EXPECT_EQ(ticks[2].status, "ESCANEANDO PUERTO USB");
-  EXPECT_EQ(ticks[2].portIndex, 2);
+  EXPECT_EQ(ticks[2].portTried, "") << "the silent COM1 is closed";
+  EXPECT_EQ(ticks[3].portTried, "2");
   EXPECT_EQ(ticks[3].status, "ESCANEANDO PUERTO COM2");
   EXPECT_EQ(ticks[4].status, "ESCANEANDO PUERTO COM2");
   EXPECT_EQ(ticks[5].status, "CONECTADO");
@@ -234,7 +237,6 @@ TEST_F(PortScan, APortWrittenBackByTheComponentIsWhereTheScanGoesOn) {
     fresh.Load();
     fresh.form.Timer1_Timer();
     EXPECT_EQ(fresh.view.status, c.status);
-    EXPECT_EQ(fresh.form.portIndex(), c.next);
     fresh.control.portWriteBack.reset();
     fresh.form.Timer1_Timer();
     EXPECT_THAT(PortNumbersIn(fresh.control.calls), ElementsAre("0", std::to_string(c.next)));
@@ -243,16 +245,20 @@ TEST_F(PortScan, APortWrittenBackByTheComponentIsWhereTheScanGoesOn) {
 
 TEST_F(PortScan, SilentPort20MovesTheEndToCom22) {
   control.openablePorts = {20};
+  windowsDevices.ports = {{"COM22", ""}, {"COM23", ""}};
   Load();
   TickUntilTimerStops();
   ASSERT_EQ(ticks.size(), 24u);
-  EXPECT_EQ(ticks[20].portIndex, 20);  // COM20 opened
-  EXPECT_EQ(ticks[21].portIndex, 21);  // and gave nothing: not counted, so COM21's failed
+  EXPECT_EQ(ticks[20].portTried, "20");  // COM20 opened
+  EXPECT_EQ(ticks[21].portTried, "");    // and gave nothing: not counted, so COM21's failed
   EXPECT_EQ(ticks[22].status,
             "ESCANEANDO PUERTO COM21");  // open is the first pass, COM22's the last
   EXPECT_EQ(PortNumbersWritten().back(), "22");
   EXPECT_EQ(ticks.back().status, "NO DETECTADO");
-  EXPECT_EQ(form.portIndex(), 23);
+  EXPECT_THAT(portCheck.started, ElementsAre(ElementsAre(22)));
+  form.Raise(FormEvent::PortCheck_Done);
+  EXPECT_THAT(Appended(), ::testing::Contains("  COM23 no se escaneó."));
+  EXPECT_THAT(Appended(), ::testing::Not(::testing::Contains("  COM22 no se escaneó.")));
 }
 
 TEST_F(PortScan, SilentStartUpPortIsClosedAndUsbNeverTried) {
@@ -263,7 +269,6 @@ TEST_F(PortScan, SilentStartUpPortIsClosedAndUsbNeverTried) {
   Tick();
   EXPECT_THAT(control.calls, ElementsAre("LinkOpen", "DeviceInfo", "LinkOpen=False"));
   EXPECT_EQ(ticks[0].status, "antes");
-  EXPECT_EQ(ticks[0].portIndex, 1);
   TickUntilTimerStops();
   EXPECT_EQ(ticks.size(), 22u);
   EXPECT_THAT(PortNumbersWritten(), ::testing::Not(::testing::Contains("0")));
@@ -277,7 +282,7 @@ TEST_F(PortScan, UnitOnUsbConnectsWithoutAnyScanText) {
   Load();
   Tick();
   EXPECT_EQ(ticks[0].status, "");
-  EXPECT_EQ(ticks[0].portIndex, 0);
+  EXPECT_EQ(ticks[0].portTried, "0");
   Tick();
   EXPECT_EQ(ticks[1].status, "CONECTADO");
   EXPECT_EQ(ticks[1].colour, kGreen);
@@ -318,8 +323,8 @@ TEST_F(PortScan, LeavingConnectedRetriesTheUnitsPort) {
   Tick();
   EXPECT_EQ(view.status, "ESCANEANDO PUERTO COM3");
   EXPECT_EQ(view.statusColour, kRed);
-  EXPECT_EQ(form.portIndex(), 4);
   Tick();
+  EXPECT_EQ(ticks.back().portTried, "4");
   Tick();
   EXPECT_EQ(view.status, "CONECTADO");
   const std::vector<std::string> lines = Appended();
@@ -401,8 +406,10 @@ TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {
   control.failing.emplace("LinkOpen=", Failure("QelCtrlInertial", "no abre"));
   EXPECT_THROW(Tick(), Failure);
   EXPECT_THAT(control.calls, ElementsAre("LinkOpen", "PortNumber=0", "LinkOpen=True failed"));
-  EXPECT_EQ(form.portIndex(), 0);
   EXPECT_EQ(view.status, "");
+  control.failing.clear();
+  Tick();
+  EXPECT_EQ(ticks.back().portTried, "0") << "the failed port is tried again";
 }
 
 }  // namespace

@@ -29,7 +29,6 @@ TEST_F(Startup, WritesHeadPreparesLinkAndStartsTimer) {
   EXPECT_FALSE(view.resetVisible);
   EXPECT_FALSE(view.detectVisible);
   EXPECT_TRUE(view.messages.empty());
-  EXPECT_EQ(form.portIndex(), 0);
   // The catalogue is filled: the first model has its name.
   form.WriteIdentificationReport(
       fakes::IdentificationArray(fakes::I16(0), Value::text("1.0"), fakes::I32(1)));
@@ -48,7 +47,6 @@ TEST_F(Startup, ComponentWithoutLinkParameterGetsOneMessageAndNoScan) {
   EXPECT_THAT(control.calls, ElementsAre("LinkOpen=False", "LinkParameter=10 failed"));
   EXPECT_FALSE(view.timerEnabled);
   EXPECT_EQ(view.report, kHead);
-  EXPECT_EQ(form.portIndex(), 0);
 }
 
 TEST_F(Startup, EmptySourceTextLeavesMessageStartingWithTheBlank) {

@@ -4,8 +4,8 @@
 #include "WindowSearch.h"
 #include "WineTestSupport.h"
 #include "common/Failure.h"
+#include "common/win32/Scoped.h"
 #include "link/win32/ActiveXHost.h"
-#include "link/win32/ComSupport.h"
 #include "link/win32/DispatchControl.h"
 
 namespace velmaris {
@@ -39,8 +39,9 @@ TEST_F(ActiveXHostTest, HandsOverSettingsAndActivatesInPlaceThenClosesTheControl
     RECT place = {};
     GetWindowRect(child, &place);
     MapWindowPoints(nullptr, window_.get(), reinterpret_cast<POINT*>(&place), 2);
-    EXPECT_EQ(ControlPlace().left, place.left);
-    EXPECT_EQ(ControlPlace().top, place.top);
+    const RECT expected = ToPixels(ControlPlace(), ReadScreenDpi());
+    EXPECT_EQ(expected.left, place.left);
+    EXPECT_EQ(expected.top, place.top);
   }
   EXPECT_EQ(nullptr, ControlWindow(window_.get()));
   // The simulated control asks for its site first, as real controls usually do, and reads the

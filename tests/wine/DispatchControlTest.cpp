@@ -4,8 +4,8 @@
 #include "CallLog.h"
 #include "WineTestSupport.h"
 #include "common/Failure.h"
+#include "common/win32/Scoped.h"
 #include "link/win32/ActiveXHost.h"
-#include "link/win32/ComSupport.h"
 #include "link/win32/DispatchControl.h"
 
 namespace velmaris {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "link/win32/ComSupport.h"
-#include "link/win32/VariantConversion.h"
+#include "common/win32/Scoped.h"
 #include "value/ConversionBudget.h"
 #include "value/Conversions.h"
+#include "value/win32/VariantConversion.h"
 
 namespace velmaris {
 namespace {
@@ -89,7 +89,7 @@ TEST(VariantConversion, IntegersKeepTheirWidthAndSignedness) {
     v.llVal = c.bits;
     if (c.type != VT_I8) v.llVal &= (c.width == 8 ? 0xFF : c.width == 16 ? 0xFFFF : 0xFFFFFFFF);
     const Value value = ToValue(v);
-    SCOPED_TRACE(VariantTypeName(c.type));
+    SCOPED_TRACE(c.type);
     ASSERT_EQ(Value::Kind::Integer, value.kind());
     EXPECT_EQ(c.expected, value.asInteger());
     EXPECT_EQ(c.width, value.integerBits());

@@ -6,8 +6,9 @@
 #include "CallLog.h"
 #include "Environment.h"
 #include "WinePath.h"
+#include "app/win32/FormControls.h"
 #include "app/win32/FormDescription.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris::test {
 namespace {
@@ -72,11 +73,10 @@ std::vector<std::string> SimulatorSession::Log() const { return ReadCallLog(log_
 
 std::vector<std::string> SimulatorSession::Calls() const { return WithoutDetails(Log()); }
 
-RECT ControlPlace() { return RECT{8, 512, 42, 546}; }
+TwipsRect ControlPlace() { return kAcquisitionControlPlace; }
 
 ContainerAmbience ControlAmbience() {
-  return {kAcquisitionControlName, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
-          kFormForeColor, kFormBackColor, ReadScreenDpi()};
+  return {kAcquisitionControlName, FormFont(), kFormForeColor, kFormBackColor, ReadScreenDpi()};
 }
 
 }  // namespace velmaris::test

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/Units.h"
 #include "link/win32/AmbientProperties.h"
 
 namespace velmaris::test {
@@ -45,8 +46,8 @@ class SimulatorSession {
   bool ownScenario_ = false;
 };
 
-// The pixel place the window gives the control: below the client area, 34 by 34.
-RECT ControlPlace();
+// The place the window gives the control, in twips: below the client area.
+TwipsRect ControlPlace();
 // What the window tells the control about itself: its name, the GUI font, the form's colours.
 ContainerAmbience ControlAmbience();
 

@@ -5,11 +5,12 @@
 #include <commctrl.h>
 
 #include "app/FormEvent.h"
+#include "common/win32/Units.h"
 
 namespace velmaris {
 
-// The window frmQel as designed: sizes and places in twips (1/1440 inch), converted at the
-// display's real DPI when the window is built.
+// The window frmQel as designed: sizes and places in twips, converted at the display's real DPI
+// when the window is built.
 inline constexpr int kClientWidthTwips = 7080;
 inline constexpr int kClientHeightTwips = 6570;
 
@@ -94,9 +95,7 @@ inline constexpr DWORD kFormForeColor = 0x80000012;
 inline constexpr DWORD kFormBackColor = 0x8000000F;
 
 // The acquisition control's place: below the client area, so it is never seen.
-inline constexpr int kControlLeftTwips = 120;
-inline constexpr int kControlTopTwips = 7680;
-inline constexpr int kControlSizeTwips = 510;
+inline constexpr TwipsRect kAcquisitionControlPlace = {120, 7680, 510, 510};
 
 // txtEstado's font: Courier New, bold, 15.75 points, character set 0.
 inline constexpr const wchar_t* kStatusFontFace = L"Courier New";

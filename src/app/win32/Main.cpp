@@ -9,17 +9,18 @@
 #include <vector>
 
 #include "app/frmQel.h"
+#include "app/win32/FormControls.h"
 #include "app/win32/FormDescription.h"
 #include "app/win32/MainWindow.h"
 #include "app/win32/ModalMessage.h"
 #include "common/Failure.h"
+#include "common/win32/Scoped.h"
+#include "common/win32/ScreenDpi.h"
+#include "common/win32/Utf16.h"
 #include "link/UnavailableControl.h"
 #include "link/win32/ActiveXHost.h"
-#include "link/win32/ComSupport.h"
 #include "link/win32/DispatchControl.h"
 #include "platform/win32/OSVersionQuery.h"
-#include "platform/win32/ScreenDpi.h"
-#include "platform/win32/Utf16.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {
@@ -37,11 +38,11 @@ struct HostedControl {
 
 HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmaris::ScreenDpi dpi) {
   try {
-    const velmaris::ContainerAmbience ambience{velmaris::kAcquisitionControlName, window.font(),
-                                               velmaris::kFormForeColor, velmaris::kFormBackColor,
-                                               dpi};
-    auto host =
-        velmaris::ActiveXHost::Create(window.handle(), window.AcquisitionControlPlace(), ambience);
+    const velmaris::ContainerAmbience ambience{velmaris::kAcquisitionControlName,
+                                               velmaris::FormFont(), velmaris::kFormForeColor,
+                                               velmaris::kFormBackColor, dpi};
+    auto host = velmaris::ActiveXHost::Create(window.handle(), velmaris::kAcquisitionControlPlace,
+                                              ambience);
     auto control = std::make_unique<velmaris::DispatchControl>(host->dispatch());
     return {std::move(host), std::move(control)};
   } catch (const Failure& failure) {

@@ -7,13 +7,14 @@
 
 #include "app/frmQel.h"
 #include "app/win32/Clipboard.h"
+#include "app/win32/FormControls.h"
 #include "app/win32/FormDescription.h"
 #include "app/win32/ModalMessage.h"
 #include "app/win32/ScrollBarFit.h"
-#include "app/win32/WindowText.h"
 #include "common/Failure.h"
 #include "common/ProgramIdentity.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
+#include "common/win32/WindowText.h"
 
 namespace velmaris {
 
@@ -76,7 +77,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, ScreenDpi dpi
     FailInTool(Narrow(LastErrorText(L"No se pudo registrar la clase de la ventana")));
   }
 
-  RECT frame = {0, 0, window->ToPixelsX(kClientWidthTwips), window->ToPixelsY(kClientHeightTwips)};
+  RECT frame = ToPixels({0, 0, kClientWidthTwips, kClientHeightTwips}, dpi);
   AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
   HWND hwnd = CreateWindowExW(kFormExStyle, kWindowClass, Widen(kWindowCaption).c_str(), kFormStyle,
                               CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
@@ -90,22 +91,10 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, ScreenDpi dpi
 }
 
 void MainWindow::CreateControls() {
-  LOGFONTW logFont = {};
-  logFont.lfHeight = -MulDiv(kStatusFontHundredthsOfPoint, dpi_.y, 72 * 100);
-  logFont.lfWeight = FW_BOLD;
-  logFont.lfCharSet = ANSI_CHARSET;
-  lstrcpynW(logFont.lfFaceName, kStatusFontFace, LF_FACESIZE);
-  statusFont_.reset(CreateFontIndirectW(&logFont));
-
+  statusFont_ = CreateStatusFont(dpi_);
   for (const ControlDescription& control : kControls) {
-    HWND child = CreateWindowExW(control.exStyle, control.windowClass, control.caption,
-                                 control.style, ToPixelsX(control.left), ToPixelsY(control.top),
-                                 ToPixelsX(control.width), ToPixelsY(control.height), hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                 instance_, nullptr);
+    HWND child = CreateFormControl(hwnd_, instance_, control, dpi_, statusFont_.get());
     if (child == nullptr) FailInTool(Narrow(LastErrorText(L"No se pudo crear un control")));
-    HFONT controlFont = control.font == ControlFont::Status ? statusFont_.get() : font();
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont), FALSE);
     // The form's keys live in its controls' own procedures, so they hold in every message loop
     // that dispatches them: a component's wait loop and a message box's included.
     if (!SetWindowSubclass(child, &MainWindow::ControlProc, 0, reinterpret_cast<DWORD_PTR>(this))) {
@@ -116,12 +105,6 @@ void MainWindow::CreateControls() {
   SendMessageW(Control(kTxtInfo), EM_SETLIMITTEXT, 0, 0);
   // The pane is made with its scroll bar, which an empty report does not need.
   FitVerticalScrollBar(Control(kTxtInfo));
-}
-
-RECT MainWindow::AcquisitionControlPlace() const {
-  const int left = ToPixelsX(kControlLeftTwips);
-  const int top = ToPixelsY(kControlTopTwips);
-  return RECT{left, top, left + ToPixelsX(kControlSizeTwips), top + ToPixelsY(kControlSizeTwips)};
 }
 
 void MainWindow::Load() { Raise(FormEvent::Form_Load); }

@@ -9,7 +9,8 @@
 
 #include "app/FormView.h"
 #include "app/win32/FormKeys.h"
-#include "platform/win32/ScreenDpi.h"
+#include "common/win32/Scoped.h"
+#include "common/win32/ScreenDpi.h"
 #include "platform/win32/SerialPortCheck.h"
 
 namespace velmaris {
@@ -17,11 +18,6 @@ class frmQel;
 }
 
 namespace velmaris {
-
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
 
 // The Win32 window frmQel: its controls, Timer1 and the clipboard, offered to the event handlers
 // through FormView. It turns the window's messages into the attached frmQel's events, which decides
@@ -44,12 +40,8 @@ class MainWindow : public FormView {
   MainWindow& operator=(const MainWindow&) = delete;
 
   HWND handle() const { return hwnd_; }
-  // Pixel rectangle of the acquisition control below the client area.
-  RECT AcquisitionControlPlace() const;
   // The check of the serial ports after a scan without a unit, told through this window.
   PortCheck& portCheck() { return *portCheck_; }
-  // The window's font, which controls without a font of their own use.
-  HFONT font() const { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
   // `step` runs when the window unloads, while the window and its controls still exist: the
   // hosted control is deactivated, closed and released there, as a form unloads its controls.
@@ -97,8 +89,6 @@ class MainWindow : public FormView {
   void ShowPendingFailure();
   void Raise(FormEvent event);
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
-  int ToPixelsX(int twips) const { return MulDiv(twips, dpi_.x, 1440); }
-  int ToPixelsY(int twips) const { return MulDiv(twips, dpi_.y, 1440); }
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;

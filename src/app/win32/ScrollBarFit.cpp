@@ -2,33 +2,12 @@
 
 #include <string>
 
-#include "app/win32/WindowText.h"
+#include "common/win32/Scoped.h"
+#include "common/win32/WindowText.h"
 
 namespace velmaris {
 
 namespace {
-
-// The box's device context with the box's font in it, given back when it goes.
-class EditBoxDc {
- public:
-  explicit EditBoxDc(HWND editBox) : editBox_(editBox), dc_(GetDC(editBox)) {
-    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(editBox, WM_GETFONT, 0, 0));
-    if (dc_ != nullptr && font != nullptr) oldFont_ = SelectObject(dc_, font);
-  }
-  ~EditBoxDc() {
-    if (dc_ == nullptr) return;
-    if (oldFont_ != nullptr) SelectObject(dc_, oldFont_);
-    ReleaseDC(editBox_, dc_);
-  }
-  EditBoxDc(const EditBoxDc&) = delete;
-  EditBoxDc& operator=(const EditBoxDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HWND editBox_;
-  HDC dc_;
-  HGDIOBJ oldFont_ = nullptr;
-};
 
 bool HasVerticalScrollBar(HWND editBox) {
   return (GetWindowLongPtrW(editBox, GWL_STYLE) & WS_VSCROLL) != 0;
@@ -50,7 +29,7 @@ bool HasMoreLinesThan(const std::wstring& text, int rows) {
 // than the box shows at once. When the box cannot be measured, the bar stays as it is.
 bool IsTallerThanBoxWithoutBar(HWND editBox) {
   const bool barShown = HasVerticalScrollBar(editBox);
-  EditBoxDc dc(editBox);
+  const WindowDc dc(editBox, reinterpret_cast<HGDIOBJ>(SendMessageW(editBox, WM_GETFONT, 0, 0)));
   TEXTMETRICW metrics = {};
   if (dc.get() == nullptr || !GetTextMetricsW(dc.get(), &metrics) || metrics.tmHeight <= 0) {
     return barShown;

@@ -3,12 +3,13 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <cmath>
 #include <utility>
 
 #include "common/Failure.h"
+#include "common/win32/Utf16.h"
 #include "link/win32/ComObject.h"
 #include "link/win32/ComSupport.h"
-#include "platform/win32/Utf16.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -142,15 +143,16 @@ class HostSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE TransformCoords(POINTL* himetric, POINTF* container,
                                             DWORD flags) override {
     if (himetric == nullptr || container == nullptr) return E_POINTER;
-    // The window's own units are pixels; HIMETRIC is hundredths of a millimetre.
-    const float pixelsPerHimetricX = static_cast<float>(ambience_.dpi.x) / 2540.0f;
-    const float pixelsPerHimetricY = static_cast<float>(ambience_.dpi.y) / 2540.0f;
+    // The window's own units are pixels.
+    const ScreenDpi dpi = ambience_.dpi;
     if (flags & XFORMCOORDS_HIMETRICTOCONTAINER) {
-      container->x = static_cast<float>(himetric->x) * pixelsPerHimetricX;
-      container->y = static_cast<float>(himetric->y) * pixelsPerHimetricY;
+      container->x = static_cast<float>(ConvertLength(himetric->x, kHimetricPerInch, dpi.x));
+      container->y = static_cast<float>(ConvertLength(himetric->y, kHimetricPerInch, dpi.y));
     } else if (flags & XFORMCOORDS_CONTAINERTOHIMETRIC) {
-      himetric->x = static_cast<LONG>(container->x / pixelsPerHimetricX + 0.5f);
-      himetric->y = static_cast<LONG>(container->y / pixelsPerHimetricY + 0.5f);
+      himetric->x =
+          ConvertLength(static_cast<int>(std::lround(container->x)), dpi.x, kHimetricPerInch);
+      himetric->y =
+          ConvertLength(static_cast<int>(std::lround(container->y)), dpi.y, kHimetricPerInch);
     } else {
       return E_INVALIDARG;
     }
@@ -194,9 +196,14 @@ class HostSite final : public IOleClientSite,
   ContainerAmbience ambience_;
 };
 
+// The saved value the window keeps for the control beside its extent.
+constexpr LONG kStockProps = 11;
+
 // The control's saved settings as the window keeps them: its extent and one further value.
 class SavedSettingsBag final : public IPropertyBag, public RefCounted<SavedSettingsBag> {
  public:
+  explicit SavedSettingsBag(SIZEL extent) : extent_(extent) {}
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
     if (iid != IID_IUnknown && iid != IID_IPropertyBag) {
@@ -213,10 +220,12 @@ class SavedSettingsBag final : public IPropertyBag, public RefCounted<SavedSetti
   HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
     if (name == nullptr || value == nullptr) return E_POINTER;
     LONG saved = 0;
-    if (lstrcmpiW(name, L"_ExtentX") == 0 || lstrcmpiW(name, L"_ExtentY") == 0) {
-      saved = ActiveXHost::kExtentHimetric;
+    if (lstrcmpiW(name, L"_ExtentX") == 0) {
+      saved = extent_.cx;
+    } else if (lstrcmpiW(name, L"_ExtentY") == 0) {
+      saved = extent_.cy;
     } else if (lstrcmpiW(name, L"_StockProps") == 0) {
-      saved = ActiveXHost::kStockProps;
+      saved = kStockProps;
     } else {
       return E_INVALIDARG;  // Not saved: the control keeps its default.
     }
@@ -233,11 +242,13 @@ class SavedSettingsBag final : public IPropertyBag, public RefCounted<SavedSetti
  private:
   friend class RefCounted<SavedSettingsBag>;
   ~SavedSettingsBag() = default;
+
+  SIZEL extent_;
 };
 
 }  // namespace
 
-std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const RECT& placeInPixels,
+std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const TwipsRect& place,
                                                  const ContainerAmbience& ambience,
                                                  const std::string& progId) {
   CLSID clsid;
@@ -254,12 +265,16 @@ std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const RECT& placeI
   if (FAILED(hr)) ThrowHresult(hr, progId);
 
   // The OLE steps are a courtesy to a real control; the tool itself needs only IDispatch.
-  if (SUCCEEDED(control.As(&host->oleObject_))) host->Activate(parent, placeInPixels, ambience);
+  if (SUCCEEDED(control.As(&host->oleObject_))) host->Activate(parent, place, ambience);
   return host;
 }
 
-void ActiveXHost::Activate(HWND parent, const RECT& place, const ContainerAmbience& ambience) {
-  ComPtr<HostSite> site = MakeComObject<HostSite>(parent, place, ambience);
+void ActiveXHost::Activate(HWND parent, const TwipsRect& place, const ContainerAmbience& ambience) {
+  // The extent straight from twips: through pixels it would drift with the DPI's rounding.
+  SIZEL extent = {ConvertLength(place.width, kTwipsPerInch, kHimetricPerInch),
+                  ConvertLength(place.height, kTwipsPerInch, kHimetricPerInch)};
+  RECT position = ToPixels(place, ambience.dpi);
+  ComPtr<HostSite> site = MakeComObject<HostSite>(parent, position, ambience);
   if (!site) return;
   site_ = site;
 
@@ -272,7 +287,7 @@ void ActiveXHost::Activate(HWND parent, const RECT& place, const ContainerAmbien
   bool loaded = false;
   ComPtr<IPersistPropertyBag> persistBag;
   if (SUCCEEDED(oleObject_.As(&persistBag))) {
-    ComPtr<SavedSettingsBag> bag = MakeComObject<SavedSettingsBag>();
+    ComPtr<SavedSettingsBag> bag = MakeComObject<SavedSettingsBag>(extent);
     loaded = bag && SUCCEEDED(persistBag->Load(bag.Get(), nullptr));
   }
   if (!loaded) {
@@ -281,9 +296,7 @@ void ActiveXHost::Activate(HWND parent, const RECT& place, const ContainerAmbien
   }
 
   if (!siteFirst) oleObject_->SetClientSite(site_.Get());
-  SIZEL extent = {kExtentHimetric, kExtentHimetric};
   oleObject_->SetExtent(DVASPECT_CONTENT, &extent);
-  RECT position = place;
   oleObject_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.Get(), 0, parent, &position);
 }
 

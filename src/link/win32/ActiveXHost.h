@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "common/win32/Units.h"
 #include "link/win32/AmbientProperties.h"
 #include "link/win32/ComSupport.h"
 
@@ -15,9 +16,10 @@ namespace velmaris {
 
 // Hosts the acquisition control in a window, as a form hosts an ActiveX control: creates it
 // from its ProgID, gives it a client site, its extent and saved settings, and activates it in
-// place at the given spot. Its site answers the ambient properties of a run-time form. A
-// component that offers nothing but IDispatch is hosted without the OLE steps. Destroying the
-// host deactivates and closes the control; from then on the site hands out no window.
+// place at the given spot, converted at the ambience's DPI. Its site answers the ambient properties
+// of a run-time form. A component that offers nothing but IDispatch is hosted without the OLE
+// steps. Destroying the host deactivates and closes the control; from then on the site hands out no
+// window.
 class ActiveXHost {
   // Only Create can make one: the key is private.
   struct Key {
@@ -28,7 +30,7 @@ class ActiveXHost {
   explicit ActiveXHost(Key) {}
   // Throws velmaris::Failure naming the component when it cannot be created.
   // `progId` lets tests host an unregistered or a different component.
-  static std::unique_ptr<ActiveXHost> Create(HWND parent, const RECT& placeInPixels,
+  static std::unique_ptr<ActiveXHost> Create(HWND parent, const TwipsRect& place,
                                              const ContainerAmbience& ambience,
                                              const std::string& progId = kControlProgId);
 
@@ -38,12 +40,8 @@ class ActiveXHost {
 
   IDispatch* dispatch() const { return dispatch_.Get(); }
 
-  // The size and the saved value the window keeps for the control.
-  static constexpr LONG kExtentHimetric = 900;
-  static constexpr LONG kStockProps = 11;
-
  private:
-  void Activate(HWND parent, const RECT& place, const ContainerAmbience& ambience);
+  void Activate(HWND parent, const TwipsRect& place, const ContainerAmbience& ambience);
 
   Microsoft::WRL::ComPtr<IDispatch> dispatch_;
   Microsoft::WRL::ComPtr<IOleObject> oleObject_;

@@ -2,6 +2,9 @@
 
 #include <olectl.h>
 
+#include "common/win32/Units.h"
+#include "value/Value.h"
+
 namespace velmaris {
 namespace {
 
@@ -26,7 +29,8 @@ HRESULT Font(HFONT font, int dpi, VARIANT* value) {
   description.lpstrName = logFont.lfFaceName;
   // Character height in pixels to points, in the ten-thousandths a CY holds.
   description.cySize.int64 =
-      MulDiv(logFont.lfHeight < 0 ? -logFont.lfHeight : logFont.lfHeight, 72 * 10000, dpi);
+      ConvertLength(logFont.lfHeight < 0 ? -logFont.lfHeight : logFont.lfHeight, dpi,
+                    static_cast<int>(kPointsPerInch * kCurrencyScale));
   description.sWeight = static_cast<SHORT>(logFont.lfWeight);
   description.sCharset = logFont.lfCharSet;
   description.fItalic = logFont.lfItalic != 0;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/win32/ScreenDpi.h"
+#include "common/win32/ScreenDpi.h"
 
 namespace velmaris {
 

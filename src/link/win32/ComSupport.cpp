@@ -1,18 +1,15 @@
 #include "link/win32/ComSupport.h"
 
 #include "common/Failure.h"
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 #include "value/Conversions.h"
 
 namespace velmaris {
 
-std::string BstrToUtf8(BSTR text) {
-  if (text == nullptr) return std::string();
-  return Narrow(text, SysStringLen(text));
-}
+namespace {
 
 std::string DescribeHresult(HRESULT hr) {
-  const std::string code = "0x" + UpperHex(static_cast<uint32_t>(hr), 8);
+  const std::string code = HexCode(static_cast<uint32_t>(hr));
 
   wchar_t* buffer = nullptr;
   const DWORD length = FormatMessageW(
@@ -28,6 +25,8 @@ std::string DescribeHresult(HRESULT hr) {
   if (message.empty()) return std::string("Error ") + code;
   return Narrow(message) + " (" + code + ")";
 }
+
+}  // namespace
 
 void ThrowHresult(HRESULT hr, const std::string& source) {
   throw Failure(source, DescribeHresult(hr));

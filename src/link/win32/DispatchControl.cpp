@@ -3,12 +3,14 @@
 #include <utility>
 
 #include "common/Failure.h"
-#include "link/win32/VariantConversion.h"
+#include "common/win32/Scoped.h"
+#include "link/win32/ComSupport.h"
+#include "value/win32/VariantConversion.h"
 
 namespace velmaris {
 
-DispatchControl::DispatchControl(Microsoft::WRL::ComPtr<IDispatch> control, std::string source)
-    : control_(std::move(control)), source_(std::move(source)) {
+DispatchControl::DispatchControl(Microsoft::WRL::ComPtr<IDispatch> control)
+    : control_(std::move(control)) {
   if (!control_) FailInTool("El componente de adquisición no está disponible");
 }
 
@@ -89,7 +91,7 @@ void DispatchControl::Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, VARI
   UINT argumentError = 0;
   const HRESULT hr = control_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, result,
                                       exception.get(), &argumentError);
-  if (FAILED(hr)) ThrowInvokeFailure(hr, *exception.get(), source_);
+  if (FAILED(hr)) ThrowInvokeFailure(hr, *exception.get(), kControlProgId);
 }
 
 }  // namespace velmaris

@@ -3,20 +3,16 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
-#include <string>
-
 #include "link/AcquisitionControl.h"
-#include "link/win32/ComSupport.h"
 
 namespace velmaris {
 
 // The acquisition control driven through IDispatch::Invoke by its fixed dispatch identifiers,
-// with exactly the VARIANT types the component was built for. Names are never looked up.
+// with exactly the VARIANT types the component was built for. Names are never looked up. A
+// failure that carries no source text of its own names the component by its ProgID.
 class DispatchControl : public AcquisitionControl {
  public:
-  // `source` names the component in failures that carry no source text of its own.
-  explicit DispatchControl(Microsoft::WRL::ComPtr<IDispatch> control,
-                           std::string source = kControlProgId);
+  explicit DispatchControl(Microsoft::WRL::ComPtr<IDispatch> control);
 
   Value LinkOpen() override;
   void SetLinkOpen(bool open) override;
@@ -46,7 +42,6 @@ class DispatchControl : public AcquisitionControl {
   void Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, VARIANT* result);
 
   Microsoft::WRL::ComPtr<IDispatch> control_;
-  std::string source_;
 };
 
 }  // namespace velmaris

@@ -4,27 +4,11 @@
 #include <utility>
 
 #include "common/Failure.h"
+#include "common/win32/Scoped.h"
 
 namespace velmaris {
 
 namespace {
-
-// Kept to this file until the shell's scoped handles have a home of their own.
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-class Lock {
- public:
-  explicit Lock(CRITICAL_SECTION& section) : section_(section) { EnterCriticalSection(&section_); }
-  ~Lock() { LeaveCriticalSection(&section_); }
-  Lock(const Lock&) = delete;
-  Lock& operator=(const Lock&) = delete;
-
- private:
-  CRITICAL_SECTION& section_;
-};
 
 // Windows XP has no CancelSynchronousIo, and a serial driver may ignore it anyway: it is only
 // tried.

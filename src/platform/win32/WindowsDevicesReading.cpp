@@ -3,57 +3,36 @@
 #include <windows.h>
 // windows.h first: the others rely on its types.
 #include <cfgmgr32.h>
+#include <cguid.h>
+#include <devguid.h>
 #include <setupapi.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
-#include "platform/win32/Utf16.h"
+#include "common/win32/Scoped.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris {
 
 namespace {
 
-// Device setup classes: Ports (COM and LPT), Modems, USB controllers and hubs, USB devices of
-// Windows 8 and later, and Other devices, where Windows puts a device it has no driver for.
-const GUID kPortsClass = {
-    0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
-const GUID kModemClass = {
-    0x4D36E96D, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
-const GUID kUsbClass = {
-    0x36FC9E60, 0xC465, 0x11CF, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+// The setup class of USB devices of Windows 8 and later, GUID_DEVCLASS_USBDEVICE, which
+// mingw-w64's devguid.h lacks.
 const GUID kUsbDeviceClass = {
     0x88BAE032, 0x5A81, 0x49F0, {0xBC, 0x3D, 0xA4, 0xFF, 0x13, 0x82, 0x16, 0xD6}};
-const GUID kUnknownClass = {
-    0x4D36E97E, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
-const GUID kNoClass = {};
 
-// A device node status flag (cfg.h, which the compiler's headers lack).
-constexpr ULONG kHasProblem = 0x00000400;  // DN_HAS_PROBLEM
-// The device setup API's "no such key" (setupapi.h names it only for some targets).
-constexpr DWORD kKeyDoesNotExist = 0xE0000204;  // ERROR_KEY_DOES_NOT_EXIST
 
 const wchar_t* const kPortMapKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
-
-struct KeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-struct DeviceListDestroyer {
-  void operator()(HDEVINFO list) const { SetupDiDestroyDeviceInfoList(list); }
-};
-using UniqueDeviceList = std::unique_ptr<std::remove_pointer_t<HDEVINFO>, DeviceListDestroyer>;
 
 UnreadFact WindowsError(DeviceFact fact, DWORD error) {
   return {fact, UnreadFact::Cause::WindowsError, error, {}};
 }
 
 bool IsAbsence(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == kKeyDoesNotExist || error == ERROR_INVALID_DATA;
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_KEY_DOES_NOT_EXIST ||
+         error == ERROR_INVALID_DATA;
 }
 
 // Registry text as stored: it may lack its terminating null, or end in several.
@@ -196,11 +175,13 @@ bool Is(const GUID& setupClass, std::initializer_list<const GUID*> classes) {
                      [&](const GUID* one) { return IsEqualGUID(setupClass, *one) != FALSE; });
 }
 
+// Ports (COM and LPT), Modems, USB controllers, hubs and devices, and Other devices, where
+// Windows puts a device it has no driver for.
 DeviceClass ClassOf(const GUID& setupClass) {
-  if (Is(setupClass, {&kPortsClass})) return DeviceClass::Ports;
-  if (Is(setupClass, {&kModemClass})) return DeviceClass::Modem;
-  if (Is(setupClass, {&kUsbClass, &kUsbDeviceClass})) return DeviceClass::Usb;
-  if (Is(setupClass, {&kNoClass, &kUnknownClass})) return DeviceClass::NoClass;
+  if (Is(setupClass, {&GUID_DEVCLASS_PORTS})) return DeviceClass::Ports;
+  if (Is(setupClass, {&GUID_DEVCLASS_MODEM})) return DeviceClass::Modem;
+  if (Is(setupClass, {&GUID_DEVCLASS_USB, &kUsbDeviceClass})) return DeviceClass::Usb;
+  if (Is(setupClass, {&GUID_NULL, &GUID_DEVCLASS_UNKNOWN})) return DeviceClass::NoClass;
   return DeviceClass::Other;
 }
 
@@ -238,7 +219,7 @@ void ReadProblem(HDEVINFO list, SP_DEVINFO_DATA& data, DeviceClass deviceClass,
         {DeviceFact::DeviceStatus, UnreadFact::Cause::ConfigManager, result, {}});
     return;
   }
-  if ((status & kHasProblem) == 0) return;
+  if ((status & DN_HAS_PROBLEM) == 0) return;
   ProblemDevice troubled{{}, deviceClass, problem, {}, {}};
   Device device{list, data, troubled.unread};
   troubled.instanceId = device.InstanceId();
@@ -281,7 +262,7 @@ void ReadPresentDevices(WindowsDevices& devices) {
 // The Ports class devices that Windows remembers but that are not connected: for them the
 // configuration manager has no device instance. Each keeps its COM number.
 void ReadAbsentPorts(WindowsDevices& devices) {
-  HDEVINFO opened = SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, 0);
+  HDEVINFO opened = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, 0);
   if (opened == INVALID_HANDLE_VALUE) {
     return devices.unread.push_back(WindowsError(DeviceFact::AbsentPorts, GetLastError()));
   }

@@ -1,4 +1,4 @@
-#include "app/win32/WindowText.h"
+#include "common/win32/WindowText.h"
 
 namespace velmaris {
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <wtypes.h>
+
 #include <string>
 
 namespace velmaris {
@@ -9,5 +11,9 @@ namespace velmaris {
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& utf16);
 std::string Narrow(const wchar_t* utf16, size_t length);
+
+// UTF-8 text of a BSTR, to its recorded length; a null BSTR is the empty text, as Automation
+// defines it.
+std::string BstrToUtf8(BSTR text);
 
 }  // namespace velmaris

@@ -1,6 +1,8 @@
-#include "platform/win32/Utf16.h"
+#include "common/win32/Utf16.h"
 
 #include <windows.h>
+// windows.h first: oleauto.h relies on its types.
+#include <oleauto.h>
 
 #include <climits>
 
@@ -27,5 +29,10 @@ std::string Narrow(const wchar_t* utf16, size_t length) {
 }
 
 std::string Narrow(const std::wstring& utf16) { return Narrow(utf16.data(), utf16.size()); }
+
+std::string BstrToUtf8(BSTR text) {
+  if (text == nullptr) return std::string();
+  return Narrow(text, SysStringLen(text));
+}
 
 }  // namespace velmaris

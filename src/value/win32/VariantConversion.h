@@ -14,7 +14,4 @@ namespace velmaris {
 // that keep their own text form; VT_BSTR becomes UTF-8 text.
 Value ToValue(const VARIANT& variant);
 
-// The name of a VARIANT type, e.g. "VT_BYREF|VT_I2", for messages and logs.
-std::string VariantTypeName(VARTYPE type);
-
 }  // namespace velmaris
