@@ -14,6 +14,7 @@
 #include "diagnosis/Verdict.h"
 #include "diagnosis/WindowsWords.h"
 #include "link/PortScan.h"
+#include "value/Conversions.h"
 
 namespace velmaris {
 
@@ -83,8 +84,7 @@ std::string DriverDate(const std::string& stored) {
       at != stored.size() || month < 1 || month > 12 || day < 1 || day > 31 || year < 1000) {
     return Shown(stored);
   }
-  const auto two = [](unsigned value) { return (value < 10 ? "0" : "") + std::to_string(value); };
-  return std::to_string(year) + "-" + two(month) + "-" + two(day);
+  return std::to_string(year) + "-" + ZeroPaddedDecimal(month, 2) + "-" + ZeroPaddedDecimal(day, 2);
 }
 
 std::string DriverLine(const DriverFacts& driver) {

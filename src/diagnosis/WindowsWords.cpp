@@ -63,7 +63,7 @@ const char* Lookup(const Words (&table)[N], uint32_t code) {
 // A Win32 error in decimal, as Windows shows it; the device setup API's own errors, which carry
 // the customer bit, in hexadecimal, as they are documented.
 std::string WindowsErrorNumber(uint32_t code) {
-  return code < 0x10000 ? std::to_string(code) : "0x" + UpperHex(code, 8);
+  return code < 0x10000 ? std::to_string(code) : HexCode(code);
 }
 
 }  // namespace
