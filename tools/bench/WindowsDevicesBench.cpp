@@ -1,7 +1,11 @@
-// Times what the no-unit tick adds: reading what Windows sees and deciding the report's lines.
+// Times what a scan without a unit adds at its end: reading what Windows sees, checking the ports
+// the scan tried (the real check, its worker opening them while this thread pumps its window's
+// messages, as the program's does), the verdict, and the section's lines.
 //   windows_devices_bench <runs>
-// Prints "windows-devices ms=<median> min=<min> max=<max> devices=<n> ports=<n> lines=<n>", the
-// devices being all present ones of the device tree.
+// Prints "windows-devices ms=<median> min=<min> max=<max> read_ms=<median> check_ms=<median>
+// verdict_ms=<median> lines_ms=<median> devices=<n> ports=<n> checked=<n> verdict=<n> lines=<n>",
+// the devices being all present ones of the device tree, each phase's figure its own median, and
+// the last counts those of the verdict's and the section's lines.
 #include <windows.h>
 // setupapi.h needs windows.h first.
 #include <setupapi.h>
@@ -11,10 +15,20 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/win32/Scoped.h"
+#include "diagnosis/KnownBadDrivers.h"
+#include "diagnosis/PortsToCheck.h"
+#include "diagnosis/Verdict.h"
 #include "diagnosis/WindowsDevicesSection.h"
+#include "platform/win32/SerialPortCheck.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {
+
+// The scan of a usual run tried COM1 to COM21.
+constexpr int16_t kFirstPortNotTried = 22;
+constexpr UINT kCheckMessage = WM_APP;
+constexpr UINT_PTR kCheckTimer = 1;
 
 double Now() {
   LARGE_INTEGER frequency;
@@ -25,32 +39,73 @@ double Now() {
 }
 
 int PresentDevices() {
-  HDEVINFO list = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
-  if (list == INVALID_HANDLE_VALUE) return -1;
+  const velmaris::UniqueDeviceList list(
+      SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT));
+  if (list.get() == INVALID_HANDLE_VALUE) return -1;
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof device;
   int count = 0;
-  while (SetupDiEnumDeviceInfo(list, static_cast<DWORD>(count), &device)) ++count;
-  SetupDiDestroyDeviceInfoList(list);
+  while (SetupDiEnumDeviceInfo(list.get(), static_cast<DWORD>(count), &device)) ++count;
   return count;
+}
+
+// Runs the check through its window's messages until it is complete.
+std::vector<velmaris::PortCheckResult> Check(HWND window, const std::vector<int16_t>& ports) {
+  velmaris::SerialPortCheck check(window, kCheckMessage, kCheckTimer);
+  check.Start(ports);
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    const bool complete = message.message == WM_TIMER
+                              ? check.OnTimer(message.wParam)
+                              : check.OnMessage(message.message, message.wParam, message.lParam);
+    if (complete) break;
+  }
+  return check.Results();
+}
+
+double Median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   const int runs = std::max(1, argc > 1 ? _wtoi(argv[1]) : 10);
-  std::vector<double> times;
+  HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  std::vector<double> whole, read, checked, verdict, lines;
   size_t ports = 0;
-  size_t lines = 0;
+  size_t portsChecked = 0;
+  size_t verdictLines = 0;
+  size_t lineCount = 0;
   for (int run = 0; run < runs; ++run) {
     const double start = Now();
     const velmaris::WindowsDevices devices = velmaris::ReadWindowsDevices();
-    lines = velmaris::WindowsDevicesSection(devices, 22, {}).size();
-    times.push_back(Now() - start);
+    const double readEnd = Now();
+    const std::vector<int16_t> toCheck = velmaris::PortsToCheck(devices, kFirstPortNotTried);
+    const velmaris::PortChecks checks{Check(window, toCheck)};
+    const double checkEnd = Now();
+    verdictLines =
+        velmaris::Verdict(devices, kFirstPortNotTried, checks, velmaris::KnownBadDrivers()).size();
+    const double verdictEnd = Now();
+    lineCount = velmaris::WindowsDevicesSection(devices, kFirstPortNotTried, checks).size();
+    const double end = Now();
+    // The section decides its verdict itself: the verdict's own figure is part of the lines'.
+    whole.push_back(readEnd - start + checkEnd - readEnd + end - verdictEnd);
+    read.push_back(readEnd - start);
+    checked.push_back(checkEnd - readEnd);
+    verdict.push_back(verdictEnd - checkEnd);
+    lines.push_back(end - verdictEnd);
     ports = devices.ports.size();
+    portsChecked = toCheck.size();
   }
-  std::sort(times.begin(), times.end());
-  std::printf("windows-devices ms=%.1f min=%.1f max=%.1f devices=%d ports=%zu lines=%zu\n",
-              times[times.size() / 2], times.front(), times.back(), PresentDevices(), ports, lines);
+  DestroyWindow(window);
+  std::sort(whole.begin(), whole.end());
+  std::printf(
+      "windows-devices ms=%.1f min=%.1f max=%.1f read_ms=%.1f check_ms=%.1f verdict_ms=%.1f "
+      "lines_ms=%.1f devices=%d ports=%zu checked=%zu verdict=%zu lines=%zu\n",
+      Median(whole), whole.front(), whole.back(), Median(read), Median(checked), Median(verdict),
+      Median(lines), PresentDevices(), ports, portsChecked, verdictLines, lineCount);
   return 0;
 }
