@@ -23,7 +23,6 @@ namespace {
 const GUID kUsbDeviceClass = {
     0x88BAE032, 0x5A81, 0x49F0, {0xBC, 0x3D, 0xA4, 0xFF, 0x13, 0x82, 0x16, 0xD6}};
 
-
 const wchar_t* const kPortMapKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 UnreadFact WindowsError(DeviceFact fact, DWORD error) {
@@ -209,17 +208,9 @@ void ReadPort(HDEVINFO list, SP_DEVINFO_DATA& data, DeviceClass deviceClass,
   devices.ports.push_back(std::move(port));
 }
 
-void ReadProblem(HDEVINFO list, SP_DEVINFO_DATA& data, DeviceClass deviceClass,
+// A present device whose node reports a problem.
+void ReadProblem(HDEVINFO list, SP_DEVINFO_DATA& data, DeviceClass deviceClass, ULONG problem,
                  WindowsDevices& devices) {
-  ULONG status = 0;
-  ULONG problem = 0;
-  const CONFIGRET result = CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0);
-  if (result != CR_SUCCESS) {
-    devices.unread.push_back(
-        {DeviceFact::DeviceStatus, UnreadFact::Cause::ConfigManager, result, {}});
-    return;
-  }
-  if ((status & DN_HAS_PROBLEM) == 0) return;
   ProblemDevice troubled{{}, deviceClass, problem, {}, {}};
   Device device{list, data, troubled.unread};
   troubled.instanceId = device.InstanceId();
@@ -230,13 +221,27 @@ void ReadProblem(HDEVINFO list, SP_DEVINFO_DATA& data, DeviceClass deviceClass,
   devices.problemDevices.push_back(std::move(troubled));
 }
 
-// One pass over the present devices gives the ports of the Ports and Modem classes and the
-// devices with a problem: on a PC with hundreds of devices the pass is what costs, so only the
-// classes the report names are looked at closer. Returns the error that ended the pass,
+// A Ports class device that Windows remembers but that is not connected keeps its COM number.
+void ReadHeldPort(HDEVINFO list, SP_DEVINFO_DATA& data, WindowsDevices& devices) {
+  HeldPort held;
+  Device device{list, data, held.unread};
+  held.name = device.PortName();
+  if (held.name.empty() && held.unread.empty()) return;  // no serial port
+  device.ReadProperty(SPDRP_FRIENDLYNAME, DeviceFact::FriendlyName, held.deviceName);
+  if (held.deviceName.empty()) {
+    device.ReadProperty(SPDRP_DEVICEDESC, DeviceFact::FriendlyName, held.deviceName);
+  }
+  devices.heldPorts.push_back(std::move(held));
+}
+
+// One pass over every device Windows knows, connected or not, gives the ports of the Ports and
+// Modem classes, the devices with a problem, and the COM numbers that devices not connected hold:
+// on a PC with hundreds of devices the listing is what costs, so it is made once, and only the
+// classes the report names are looked at closer. A device is connected when the configuration
+// manager has a device instance for it. Returns the error that ended the pass,
 // ERROR_NO_MORE_ITEMS once every device was read.
-DWORD ReadEachPresentDevice(WindowsDevices& devices) {
-  HDEVINFO opened =
-      SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+DWORD ReadEachDevice(WindowsDevices& devices) {
+  HDEVINFO opened = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
   if (opened == INVALID_HANDLE_VALUE) return GetLastError();
   const UniqueDeviceList list(opened);
   SP_DEVINFO_DATA data = {};
@@ -244,55 +249,37 @@ DWORD ReadEachPresentDevice(WindowsDevices& devices) {
   for (DWORD index = 0; SetupDiEnumDeviceInfo(opened, index, &data); ++index) {
     const DeviceClass deviceClass = ClassOf(data.ClassGuid);
     if (deviceClass == DeviceClass::Other) continue;
+    ULONG status = 0;
+    ULONG problem = 0;
+    const CONFIGRET result = CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0);
+    if (result == CR_NO_SUCH_DEVINST) {
+      if (deviceClass == DeviceClass::Ports) ReadHeldPort(opened, data, devices);
+      continue;
+    }
     if (deviceClass == DeviceClass::Ports || deviceClass == DeviceClass::Modem) {
       ReadPort(opened, data, deviceClass, devices);
     }
-    ReadProblem(opened, data, deviceClass, devices);
+    if (result != CR_SUCCESS) {
+      // Connected or not, it cannot be told: neither list may claim it.
+      devices.unread.push_back(
+          {DeviceFact::DeviceStatus, UnreadFact::Cause::ConfigManager, result, {}});
+      if (deviceClass == DeviceClass::Ports) {
+        devices.unread.push_back(
+            {DeviceFact::AbsentPorts, UnreadFact::Cause::ConfigManager, result, {}});
+      }
+      continue;
+    }
+    if ((status & DN_HAS_PROBLEM) != 0) ReadProblem(opened, data, deviceClass, problem, devices);
   }
   return GetLastError();
 }
 
-void ReadPresentDevices(WindowsDevices& devices) {
-  const DWORD error = ReadEachPresentDevice(devices);
+void ReadDevices(WindowsDevices& devices) {
+  const DWORD error = ReadEachDevice(devices);
   if (error == ERROR_NO_MORE_ITEMS) return;
-  devices.unread.push_back(WindowsError(DeviceFact::PortDevices, error));
-  devices.unread.push_back(WindowsError(DeviceFact::DeviceList, error));
-}
-
-// The Ports class devices that Windows remembers but that are not connected: for them the
-// configuration manager has no device instance. Each keeps its COM number.
-void ReadAbsentPorts(WindowsDevices& devices) {
-  HDEVINFO opened = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, 0);
-  if (opened == INVALID_HANDLE_VALUE) {
-    return devices.unread.push_back(WindowsError(DeviceFact::AbsentPorts, GetLastError()));
-  }
-  const UniqueDeviceList list(opened);
-  SP_DEVINFO_DATA data = {};
-  data.cbSize = sizeof data;
-  DWORD index = 0;
-  for (; SetupDiEnumDeviceInfo(opened, index, &data); ++index) {
-    ULONG status = 0;
-    ULONG problem = 0;
-    const CONFIGRET result = CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0);
-    if (result == CR_SUCCESS) continue;  // connected: among the present ones
-    if (result != CR_NO_SUCH_DEVINST) {
-      devices.unread.push_back(
-          {DeviceFact::AbsentPorts, UnreadFact::Cause::ConfigManager, result, {}});
-      continue;
-    }
-    HeldPort held;
-    Device device{opened, data, held.unread};
-    held.name = device.PortName();
-    if (held.name.empty() && held.unread.empty()) continue;  // no serial port
-    device.ReadProperty(SPDRP_FRIENDLYNAME, DeviceFact::FriendlyName, held.deviceName);
-    if (held.deviceName.empty()) {
-      device.ReadProperty(SPDRP_DEVICEDESC, DeviceFact::FriendlyName, held.deviceName);
-    }
-    devices.heldPorts.push_back(std::move(held));
-  }
-  const DWORD error = GetLastError();
-  if (error != ERROR_NO_MORE_ITEMS) {
-    devices.unread.push_back(WindowsError(DeviceFact::AbsentPorts, error));
+  for (DeviceFact list :
+       {DeviceFact::PortDevices, DeviceFact::DeviceList, DeviceFact::AbsentPorts}) {
+    devices.unread.push_back(WindowsError(list, error));
   }
 }
 
@@ -301,8 +288,7 @@ void ReadAbsentPorts(WindowsDevices& devices) {
 WindowsDevices ReadWindowsDevices() {
   WindowsDevices devices;
   ReadPortMap(devices);
-  ReadPresentDevices(devices);
-  ReadAbsentPorts(devices);
+  ReadDevices(devices);
   return devices;
 }
 
