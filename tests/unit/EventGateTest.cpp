@@ -199,8 +199,8 @@ TEST(EventGateAlone, EventsKeptBeforeAFailureStillRunInOrderOnceThenTheFailureIs
       [](FormEvent) { return true; });
   raise = [&](FormEvent event) { gate.Raise(event); };
   EXPECT_THROW(gate.Raise(FormEvent::Timer1_Timer), std::runtime_error);
-  EXPECT_THAT(ran, ElementsAre(FormEvent::Timer1_Timer, FormEvent::cmdCopy_Click,
-                               FormEvent::CloseRequest));
+  EXPECT_THAT(
+      ran, ElementsAre(FormEvent::Timer1_Timer, FormEvent::cmdCopy_Click, FormEvent::CloseRequest));
   gate.Raise(FormEvent::cmdCopy_Click);
   EXPECT_EQ(ran.size(), 3u) << "unloaded: nothing runs";
 }
