@@ -14,6 +14,8 @@ namespace velmaris {
 struct PortChecks {
   std::vector<PortCheckResult> results{};
   bool made = true;
+  // Why it could not be made: the Windows error, 0 when none is known.
+  uint32_t whyNotMade = 0;
 };
 
 // A port the check opens: a COM port the scan tried, unless it is a Bluetooth link, whose open
