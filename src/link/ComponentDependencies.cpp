@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace velmaris {
 
@@ -9,15 +10,17 @@ namespace {
 
 constexpr uint32_t kFileNotFound = 2;
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
+// DLL names compare as Windows compares them, ignoring the case of ASCII letters.
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 // The API sets: Windows maps them to its own DLLs, whatever the folders hold.
-bool ResolvedByWindows(const std::string& lowerName) {
-  return lowerName.rfind("api-ms-win-", 0) == 0 || lowerName.rfind("ext-ms-", 0) == 0;
+bool ResolvedByWindows(std::string_view name) {
+  return SameName(name.substr(0, 11), "api-ms-win-") || SameName(name.substr(0, 7), "ext-ms-");
 }
 
 std::optional<FoundFile> Find(ComponentFiles& files, const std::vector<AssemblyIdentity>& bound,
@@ -28,13 +31,21 @@ std::optional<FoundFile> Find(ComponentFiles& files, const std::vector<AssemblyI
   return files.Locate(dll);
 }
 
-// A DLL looked for, by its lower-case name: the loader loads a name once.
+// A DLL looked for: the loader loads a name once. The name is the importing image's, which
+// stays in place for the walk.
 struct Found {
-  std::string name;
+  std::string_view name;
   FoundFile where;
   size_t followed;  // its index among the files read, kNotRead or kUnreadable
 };
 constexpr size_t kNotRead = ~size_t{0}, kUnreadable = kNotRead - 1;
+
+Found* Known(std::vector<Found>& found, std::string_view name) {
+  for (Found& dll : found) {
+    if (SameName(dll.name, name)) return &dll;
+  }
+  return nullptr;
+}
 
 struct Followed {
   std::string path;
@@ -80,11 +91,7 @@ DependencyWalk WalkDependencies(const std::string& path, const PeImage& componen
     const Followed& file = followed[next];
     const PeImage& image = next == 0 ? component : *file.image;
     for (const ImportedDll& dll : image.imports) {
-      const std::string name = Lower(dll.name);
-      if (ResolvedByWindows(name) ||
-          std::any_of(found.begin(), found.end(), [&](const Found& f) { return f.name == name; })) {
-        continue;
-      }
+      if (ResolvedByWindows(dll.name) || Known(found, dll.name) != nullptr) continue;
       if (found.size() == kDllsLookedForAtMost) break;
       std::optional<FoundFile> where;
       try {
@@ -97,7 +104,7 @@ DependencyWalk WalkDependencies(const std::string& path, const PeImage& componen
         walk.missingDll = MissingDll{dll.name, file.path};
         break;
       }
-      found.push_back({name, *where, kNotRead});
+      found.push_back({dll.name, *where, kNotRead});
       if (where->inSystemFolder || file.depth >= kDependencyDepth ||
           followed.size() > kDependencyFilesAtMost) {
         continue;
@@ -111,11 +118,9 @@ DependencyWalk WalkDependencies(const std::string& path, const PeImage& componen
   if (walk.missingDll) return walk;
 
   for (const ImportedDll& dll : component.imports) {
-    const std::string name = Lower(dll.name);
-    const auto known =
-        std::find_if(found.begin(), found.end(), [&](const Found& f) { return f.name == name; });
+    const Found* known = Known(found, dll.name);
     // Resolved by Windows, not looked for, or named as unreadable already.
-    if (known == found.end() || known->followed == kUnreadable) continue;
+    if (known == nullptr || known->followed == kUnreadable) continue;
     std::optional<PeImage> read;
     if (known->followed == kNotRead) read = ReadModule(files, known->where.path, walk);
     const std::optional<PeImage>& exports =

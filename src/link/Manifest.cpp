@@ -44,6 +44,15 @@ size_t TagEnd(std::string_view text, size_t open) {
   return std::string_view::npos;
 }
 
+const std::pair<std::string_view, std::string AssemblyIdentity::*> kIdentityAttributes[] = {
+    {"name", &AssemblyIdentity::name},
+    {"version", &AssemblyIdentity::version},
+    {"processorArchitecture", &AssemblyIdentity::processorArchitecture},
+    {"publicKeyToken", &AssemblyIdentity::publicKeyToken},
+    {"language", &AssemblyIdentity::language},
+    {"type", &AssemblyIdentity::type},
+};
+
 // The identity that the attributes of an assemblyIdentity tag give.
 AssemblyIdentity Identity(std::string_view attributes) {
   AssemblyIdentity identity;
@@ -64,15 +73,12 @@ AssemblyIdentity Identity(std::string_view attributes) {
     const char quote = attributes[at++];
     const size_t end = attributes.find(quote, at);
     if (end == std::string_view::npos) break;
-    const std::string value(attributes.substr(at, std::min(end - at, kValueAtMost)));
+    for (const auto& [attribute, member] : kIdentityAttributes) {
+      if (LocalName(name) == attribute) {
+        identity.*member = attributes.substr(at, std::min(end - at, kValueAtMost));
+      }
+    }
     at = end + 1;
-    const std::string_view local = LocalName(name);
-    if (local == "name") identity.name = value;
-    if (local == "version") identity.version = value;
-    if (local == "processorArchitecture") identity.processorArchitecture = value;
-    if (local == "publicKeyToken") identity.publicKeyToken = value;
-    if (local == "language") identity.language = value;
-    if (local == "type") identity.type = value;
   }
   return identity;
 }
