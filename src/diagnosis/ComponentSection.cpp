@@ -202,13 +202,14 @@ std::string WrongKind(const PeImage& image, uint16_t expectedMachine) {
 bool CreationCause(Lines& lines, const ComponentRegistration& registration,
                    const ComponentFile& file, ComponentFiles& files, uint16_t expectedMachine,
                    DependencyWalk& walk) {
-  // A key that could not be read may hold the class's file; COM's own answer (no class) and
-  // the per-user classes that COM ignores decide all the same.
-  if (NotRegistered(registration) && (registration.unread.empty() || registration.classId.empty() ||
-                                      IgnoredUserClasses(registration))) {
-    return NotRegisteredCause(lines, registration, expectedMachine);
+  if (NotRegistered(registration)) {
+    // A key that could not be read may hold the class's file; COM's own answer (no class) and
+    // the per-user classes that COM ignores decide all the same.
+    return (registration.unread.empty() || registration.classId.empty() ||
+            IgnoredUserClasses(registration)) &&
+           NotRegisteredCause(lines, registration, expectedMachine);
   }
-  if (!registration.unread.empty() || !file.unread.empty()) return false;
+  if (!file.exists && !file.unread.empty()) return false;  // whether it exists is not known
   const std::string& path = registration.serverPath;
   std::optional<std::vector<uint8_t>> bytes;
   try {

@@ -172,6 +172,15 @@ const Case kCases[] = {
       "No se pudo leer C:\\Velmaris\\QelCtrl.dll: Acceso denegado (error 5 de Windows)."}},
     {"a 64-bit file", [](Component& c) { c.dll.machine = kMachineAmd64; },
      WrongKind("es de 64 bits (x64) y este diagnóstico necesita uno de 32 bits (x86)")},
+    {"readings that fail elsewhere leave the file to decide",
+     [](Component& c) {
+       c.dll.machine = kMachineAmd64;
+       c.registration.unread = {{"HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node", 5}};
+       c.file = {true, std::nullopt, {{kPath, 1812}}};
+     },
+     WrongKind("es de 64 bits (x64) y este diagnóstico necesita uno de 32 bits (x86)"),
+     {"Versión del archivo: desconocida.",
+      "No se pudo leer C:\\Velmaris\\QelCtrl.dll: Error 1812 de Windows."}},
     {"a program rather than a DLL", [](Component& c) { c.dll.dll = false; },
      WrongKind("es un programa, no una DLL")},
     {"a DLL that needs a DLL that is nowhere",
