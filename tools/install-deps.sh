@@ -108,7 +108,8 @@ install_wine32_from_main_archive() (
     record "failed $why_short, and no temporary folder could be made to try the main archive's suites alone"
     return 1
   }
-  trap 'rm -rf "$dir"' EXIT
+  # apt, run as root, leaves files of root's and of its download user's in the folder.
+  trap '$sudo rm -rf "$dir"' EXIT
   trap 'exit 1' INT TERM HUP
   chmod 755 "$dir" # apt's download sandbox user writes into its lists
   write_main_archive_config "$dir" "$codename" "$@"
