@@ -85,7 +85,7 @@ class FactSource {
       case 1: {
         const char* run = data_.PickValueInArray({"x", "\x80", "\n", "\xC3\xB1", "\xE2\x80\xA8"});
         std::string text;
-        for (size_t n = data_.ConsumeIntegralInRange<size_t>(90, 400); n > 0; --n) text += run;
+        for (size_t n = data_.ConsumeIntegralInRange<size_t>(90, 3000); n > 0; --n) text += run;
         return text;
       }
       default:
