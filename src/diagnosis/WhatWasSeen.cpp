@@ -1,6 +1,7 @@
 #include "diagnosis/WhatWasSeen.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "diagnosis/ListedPorts.h"
 #include "link/PortScan.h"
