@@ -6,7 +6,8 @@ SCENARIO ?= com3-unit
 
 # The Windows build the Wine tests and `make run` use, decided once per run: windows, the 32-bit
 # release, where this machine runs 32-bit programs; windows64, the same sources for x86_64 in a
-# 64-bit Wine prefix, where its kernel cannot. VELMARIS_WIN64=1 forces the latter.
+# 64-bit Wine prefix, where its kernel cannot or Debian's 32-bit Wine cannot be installed.
+# VELMARIS_WIN64=1 forces the latter, VELMARIS_WIN64=0 the former.
 ifndef VELMARIS_WINE_BUILD
 VELMARIS_WINE_BUILD := $(shell tools/wine-build)
 endif
@@ -15,7 +16,7 @@ WINE_PRESET := $(firstword $(VELMARIS_WINE_BUILD))
 WINE_REASON := $(wordlist 2,$(words $(VELMARIS_WINE_BUILD)),$(VELMARIS_WINE_BUILD))
 
 # Runs make again once the packages are in, with the Windows build decided anew: where Debian's
-# 32-bit Wine could not be installed, tools/wine-build then takes the 64-bit path.
+# 32-bit Wine could be installed in no way, tools/wine-build then takes the 64-bit path.
 again = VELMARIS_WINE_BUILD="$$(tools/wine-build)" $(MAKE) --no-print-directory
 
 # $(call failed,what,where): the words a failed step ends with, instead of a bare exit code.
@@ -24,7 +25,7 @@ compiler_said = the compiler's messages are above
 tests_said = the failing tests are named above, their whole output is in $(1)/Testing/Temporary/LastTest.log
 
 .PHONY: deps build build-native build-sanitize build-windows build-windows64 build-wine test \
-        test-unit test-sanitize test-wine run run-now dist clean fuzz soak soak-now bench
+        test-unit test-sanitize test-wine run run-now dist clean fuzz soak soak-now bench bench-now
 
 deps:
 	@tools/install-deps.sh $(WINE_PRESET) || \
@@ -87,7 +88,7 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz
-	@for target in conversions report component; do \
+	@for target in conversions report section component; do \
 	  mkdir -p build/fuzz/corpus/$$target build/fuzz/findings && \
 	  build/fuzz/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=build/fuzz/findings/$$target- \
@@ -118,7 +119,10 @@ run-now: build-wine
 	  $(call failed,starting the tool under Wine,the reason is above)
 
 # Figures of the Windows build under Wine (start-up, size, calls per tick, memory); not a test.
-bench: deps build-wine
+bench: deps
+	@$(again) bench-now
+
+bench-now: build-wine
 	@cmake --build --preset $(WINE_PRESET) --target bench_programs || \
 	  $(call failed,building the benchmark's programs,$(compiler_said))
 	@tools/bench.py 10 build/$(WINE_PRESET) || $(call failed,the benchmark,the reason is above)

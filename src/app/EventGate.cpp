@@ -11,8 +11,11 @@ bool IsCloseRequest(FormEvent event) {
   return event == FormEvent::CloseRequest || event == FormEvent::cmdExit_Click;
 }
 
-bool HasAButton(FormEvent kept) {
-  return kept != FormEvent::CloseRequest && kept != FormEvent::PortCheck_Done;
+// The events of the window's buttons. Any other event (the close box, the port check's end) has no
+// button that could be hidden or disabled meanwhile.
+bool IsAClick(FormEvent event) {
+  return event == FormEvent::cmdReset_Click || event == FormEvent::cmdDetect_Click ||
+         event == FormEvent::cmdCopy_Click || event == FormEvent::cmdExit_Click;
 }
 
 // Marks an event as running for as long as it lives, whatever way it ends.
@@ -52,8 +55,7 @@ void EventGate::Keep(FormEvent event) {
 }
 
 // The next kept event that can still run, the close request last: a click whose button was
-// hidden or disabled meanwhile is dropped. The close box and the port check have no button, so
-// their events always run.
+// hidden or disabled meanwhile is dropped; every other kept event runs.
 bool EventGate::TakeNextKept(FormEvent& event) {
   while (!unloading_) {
     if (!kept_.empty()) {
@@ -64,7 +66,7 @@ bool EventGate::TakeNextKept(FormEvent& event) {
     } else {
       return false;
     }
-    if (!HasAButton(event) || canBeClicked_(event)) return true;
+    if (!IsAClick(event) || canBeClicked_(event)) return true;
   }
   return false;
 }

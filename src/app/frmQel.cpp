@@ -4,7 +4,7 @@
 #include <exception>
 #include <limits>
 
-#include "app/ProgramVersion.h"
+#include "app/FormWords.h"
 #include "app/ReportText.h"
 #include "commands/Maintenance.h"
 #include "common/ComponentText.h"
@@ -21,22 +21,7 @@ namespace velmaris {
 
 namespace {
 
-const char* const kReportTitle = "INFORME DE DIAGNÓSTICO DE VELMARIS";
-const char* const kReportRule = "=====================================";
-const char* const kInstallAdvice =
-    " - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o superior";
-const char* const kErrorTitle = "Error";
-const char* const kUnknownFailure = "Error inesperado";
 constexpr int32_t kLinkParameter = 10;
-
-std::string VersionLine() {
-  return "Herramienta de Diagnóstico Version: " + std::to_string(VELMARIS_VERSION_MAJOR) + "." +
-         std::to_string(VELMARIS_VERSION_MINOR);
-}
-
-std::string FailureMessage(const std::string& source, const std::string& description) {
-  return "Se produjo un error: " + description + "\r\nOrigen: " + source;
-}
 
 // What a failure is shown with: a Failure's own texts, or the tool as the source of any other.
 std::pair<std::string, std::string> SourceAndDescription(std::exception_ptr failure) {

@@ -6,6 +6,14 @@ namespace {
 
 bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
+// How many continuation bytes a UTF-8 lead byte announces; none for any other byte.
+size_t ContinuationsAfter(unsigned char lead) {
+  if (lead >= 0xC0 && lead <= 0xDF) return 1;
+  if (lead >= 0xE0 && lead <= 0xEF) return 2;
+  if (lead >= 0xF0 && lead <= 0xF7) return 3;
+  return 0;
+}
+
 // Length in bytes of the control character starting at `at`, 0 when there is none.
 size_t ControlLength(std::string_view text, size_t at) {
   const auto byte = [&](size_t k) {
@@ -24,15 +32,21 @@ std::string BoundedText(std::string_view text, size_t limit) {
   std::string shown;
   shown.reserve(text.size() < limit * 4 ? text.size() : limit * 4);
   size_t characters = 0;
+  size_t pending = 0;  // continuation bytes still due to the last lead byte
   for (size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (!IsContinuationByte(lead) && characters++ == limit) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    // A continuation byte that no lead byte announced is a character of its own, so that a run
+    // of them is cut as any other text.
+    const bool continues = IsContinuationByte(byte) && pending > 0;
+    if (!continues && characters++ == limit) {
       shown += kCutMark;
       break;
     }
+    pending = continues ? pending - 1 : ContinuationsAfter(byte);
     if (const size_t control = ControlLength(text, at)) {
       shown += kControlStandIn;
       at += control;
+      pending = 0;
       continue;
     }
     shown += text[at++];

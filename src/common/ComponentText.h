@@ -11,7 +11,7 @@ namespace velmaris {
 // starts, splits or cuts a line. Every control character (CR, LF, NUL, tab, the rest of U+0000 to
 // U+001F, U+007F to U+009F, and the line and paragraph separators U+2028 and U+2029) shows as
 // kControlStandIn; a text longer than `limit` characters keeps its first `limit` and ends in
-// kCutMark. Bytes that are not UTF-8 pass through unchanged.
+// kCutMark. Bytes that are not UTF-8 pass through unchanged, each counted as a character.
 inline constexpr const char* kControlStandIn = "¶";
 inline constexpr const char* kCutMark = "[…]";
 inline constexpr size_t kComponentTextLimit = 1000;

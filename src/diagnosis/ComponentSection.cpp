@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "common/ReportRule.h"
-#include "diagnosis/Verdict.h"
+#include "diagnosis/AdviceWords.h"
 #include "diagnosis/WindowsWords.h"
 #include "link/ComponentDependencies.h"
 #include "link/PeImage.h"
@@ -295,11 +295,9 @@ void AddFacts(Lines& lines, const ComponentRegistration& registration, const Com
   }
 }
 
-Lines Heading() { return {kSectionRule, kTitle, kSectionRule}; }
-
 Lines Section(const ComponentRegistration& registration, const ComponentFile& file,
               const ComponentFailure& failure, ComponentFiles& files, uint16_t expectedMachine) {
-  Lines lines = Heading();
+  Lines lines = Heading(kTitle);
   DependencyWalk walk;
   if (failure.stage != Stage::Tool) {
     const bool decided =
@@ -318,7 +316,7 @@ Lines Section(const ComponentRegistration& registration, const ComponentFile& fi
 }
 
 Lines Undescribed(const char* what) {
-  Lines lines = Heading();
+  Lines lines = Heading(kTitle);
   lines.push_back(Sentence(Cat({"No se pudo describir el componente", what})));
   return lines;
 }

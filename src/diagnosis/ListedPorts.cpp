@@ -4,8 +4,6 @@
 #include <cctype>
 #include <utility>
 
-#include "diagnosis/DeviceOrigin.h"
-
 namespace velmaris {
 
 namespace {
@@ -51,8 +49,7 @@ long ComNumber(const std::string& name) {
 }
 
 // There are few ports: each entry is put in its place as it comes.
-std::vector<ListedPort> ListedPorts(const std::vector<SerialPort>& reported,
-                                    int16_t firstPortNotTried) {
+std::vector<ListedPort> ListedPorts(const std::vector<SerialPort>& reported) {
   std::vector<ListedPort> ports;
   for (const SerialPort& port : reported) {
     std::string key = Upper(port.name);
@@ -65,14 +62,11 @@ std::vector<ListedPort> ListedPorts(const std::vector<SerialPort>& reported,
       continue;
     }
     const long number = ComNumber(key);
-    ListedPort entry{port, std::move(key), number, number > 0 && number < firstPortNotTried, false};
+    ListedPort entry{port, std::move(key), number};
     const auto place = std::find_if(ports.begin(), ports.end(), [&](const ListedPort& known) {
       return ListedBefore(entry, known);
     });
     ports.insert(place, std::move(entry));
-  }
-  for (ListedPort& port : ports) {
-    port.bluetooth = OriginOf(port.facts.instanceId) == DeviceOrigin::Bluetooth;
   }
   return ports;
 }

@@ -11,29 +11,32 @@ const char* const kNotChecked = "  Sin comprobar: ";
 
 }  // namespace
 
-std::string NotCheckedWhy(bool checkMade) {
-  return checkMade ? "se acabó el tiempo de la comprobación" : "no se pudo hacer la comprobación";
+std::string NotCheckedWhy(const PortFound& found) {
+  if (found.outcome != PortFound::Outcome::NotMade) return "se acabó el tiempo de la comprobación";
+  const std::string why = "no se pudo hacer la comprobación";
+  return found.error == 0 ? why : why + ": " + WindowsErrorText(found.error);
 }
 
-std::string CheckLine(const PortCheckResult* result, bool checkMade) {
-  if (result == nullptr) return kNotChecked + NotCheckedWhy(checkMade) + ".";
-  switch (result->state) {
-    case PortState::Free:
-      return std::string(kChecked) + "libre, ningún programa lo usa.";
-    case PortState::InUse:
-      return std::string(kChecked) + "en uso por otro programa.";
-    case PortState::Gone:
-      return std::string(kChecked) + "ya no está desde que Windows lo listó.";
-    case PortState::NoAnswer:
-      return std::string(kChecked) + "no respondió a tiempo.";
-    case PortState::DriverFails:
-      return std::string(kChecked) + "su driver falla.";
-    case PortState::Error:
-      return kChecked + WindowsErrorText(result->error) + ".";
-    case PortState::NotChecked:
-      break;
+std::string CheckLine(const PortFound& found) {
+  if (found.outcome == PortFound::Outcome::Opened) {
+    switch (found.state) {
+      case PortState::Free:
+        return std::string(kChecked) + "libre, ningún programa lo usa.";
+      case PortState::InUse:
+        return std::string(kChecked) + "en uso por otro programa.";
+      case PortState::Gone:
+        return std::string(kChecked) + "ya no está desde que Windows lo listó.";
+      case PortState::NoAnswer:
+        return std::string(kChecked) + "no respondió a tiempo.";
+      case PortState::DriverFails:
+        return std::string(kChecked) + "su driver falla.";
+      case PortState::Error:
+        return kChecked + WindowsErrorText(found.error) + ".";
+      case PortState::NotChecked:
+        break;
+    }
   }
-  return kNotChecked + NotCheckedWhy(true) + ".";
+  return kNotChecked + NotCheckedWhy(found) + ".";
 }
 
 std::string BluetoothNotCheckedLine() {

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "diagnosis/ListedPorts.h"
 #include "platform/PortCheck.h"
 #include "platform/WindowsDevices.h"
 
@@ -18,14 +17,8 @@ struct PortChecks {
   uint32_t whyNotMade = 0;
 };
 
-// A port the check opens: a COM port the scan tried, unless it is a Bluetooth link, whose open
-// waits on the radio link.
-bool ToBeChecked(const ListedPort& port);
-
-// The COM numbers of the ports to check, each once, lowest first.
+// The COM numbers of the ports to check, each once, lowest first: the COM ports the scan tried,
+// except Bluetooth links, whose open waits on the radio link.
 std::vector<int16_t> PortsToCheck(const WindowsDevices& devices, int16_t firstPortNotTried);
-
-// The check's result for COMn, or nullptr when the check did not reach it.
-const PortCheckResult* ResultOf(const PortChecks& checks, long number);
 
 }  // namespace velmaris

@@ -18,21 +18,21 @@ struct Words {
 const Words kProblems[] = {
     {1, "No está configurado"},
     {3, "Faltan memoria o recursos del sistema"},
-    {10, "No puede iniciar"},
+    {kProblemCannotStart, "No puede iniciar"},
     {12, "No encuentra recursos libres"},
     {14, "Necesita reiniciar el equipo"},
     {18, "Hay que reinstalar su driver"},
     {19, "Su configuración en el registro está dañada"},
     {21, "Windows lo está quitando"},
-    {22, "Está deshabilitado"},
+    {kProblemDisabled, "Está deshabilitado"},
     {24, "No está presente o no funciona"},
-    {28, "No tiene instalado su driver"},
+    {kProblemNoDriver, "No tiene instalado su driver"},
     {29, "El hardware lo tiene deshabilitado"},
     {31, "Su driver no pudo cargarlo"},
     {32, "Su driver está deshabilitado"},
     {37, "Su driver falló al iniciar"},
     {39, "Su driver falta o está dañado"},
-    {43, "Windows lo detuvo porque informó un fallo"},
+    {kProblemFailed, "Windows lo detuvo porque informó un fallo"},
     {45, "No está conectado"},
     {47, "Está preparado para quitarlo"},
     {48, "Su driver está bloqueado"},
@@ -69,6 +69,14 @@ std::string WindowsErrorNumber(uint32_t code) {
 }  // namespace
 
 std::string Shown(const std::string& text) { return BoundedText(text, kWindowsTextLimit); }
+
+std::string PortName(const std::string& name) {
+  return name.empty() ? "(nombre sin leer)" : Shown(name);
+}
+
+std::string DeviceName(const std::string& name) {
+  return name.empty() ? "(sin nombre)" : Shown(name);
+}
 
 std::string ProblemText(uint32_t problem) {
   const char* words = Lookup(kProblems, problem);

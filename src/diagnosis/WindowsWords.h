@@ -14,6 +14,11 @@ namespace velmaris {
 // A name Windows keeps, on one line and cut at 100 characters.
 std::string Shown(const std::string& text);
 
+// A port's name, or what stands for it where it could not be read.
+std::string PortName(const std::string& name);
+// A device's name, or what stands for it where Windows gave none.
+std::string DeviceName(const std::string& name);
+
 // Windows' device problem number (CM_PROB_*) in words, with the number as the Device Manager
 // shows it: "No tiene instalado su driver (código 28)".
 std::string ProblemText(uint32_t problem);

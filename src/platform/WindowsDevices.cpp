@@ -1,11 +1,35 @@
 #include "platform/WindowsDevices.h"
 
 #include <algorithm>
-#include <exception>
 
 namespace velmaris {
 
-namespace {
+bool Failed(const std::vector<UnreadFact>& unread, DeviceFact fact) {
+  return std::any_of(unread.begin(), unread.end(),
+                     [&](const UnreadFact& one) { return one.fact == fact; });
+}
+
+std::optional<std::string> IsoDriverDate(const std::string& stored) {
+  unsigned month = 0, day = 0, year = 0;
+  size_t at = 0;
+  const auto number = [&](unsigned& value, size_t digitsAtMost) {
+    size_t digits = 0;
+    while (at < stored.size() && stored[at] >= '0' && stored[at] <= '9' && digits < digitsAtMost) {
+      value = value * 10 + static_cast<unsigned>(stored[at++] - '0');
+      ++digits;
+    }
+    return digits > 0;
+  };
+  const auto dash = [&] { return at < stored.size() && stored[at++] == '-'; };
+  if (!number(month, 2) || !dash() || !number(day, 2) || !dash() || !number(year, 4) ||
+      at != stored.size() || month < 1 || month > 12 || day < 1 || day > 31 || year < 1000) {
+    return std::nullopt;
+  }
+  const auto twoDigits = [](unsigned value) {
+    return std::string(value < 10 ? "0" : "") + std::to_string(value);
+  };
+  return std::to_string(year) + "-" + twoDigits(month) + "-" + twoDigits(day);
+}
 
 WindowsDevices NothingRead(std::string why) {
   WindowsDevices devices;
@@ -13,22 +37,8 @@ WindowsDevices NothingRead(std::string why) {
   return devices;
 }
 
-}  // namespace
-
-bool Failed(const std::vector<UnreadFact>& unread, DeviceFact fact) {
-  return std::any_of(unread.begin(), unread.end(),
-                     [&](const UnreadFact& one) { return one.fact == fact; });
-}
-
 WindowsDevices WhatWindowsSees(const WindowsDevicesReader& read) {
-  try {
-    return read();
-  } catch (const std::exception& error) {
-    // The program's Failure is a std::exception whose what() is its description.
-    return NothingRead(error.what());
-  } catch (...) {
-    return NothingRead("");
-  }
+  return OrNothingRead(read, [](WindowsDevices nothing) { return nothing; });
 }
 
 }  // namespace velmaris

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,9 @@ struct DriverFacts {
   std::string date;  // "M-D-YYYY", as Windows stores it
 };
 
+// A driver's date as Windows stores it ("M-D-YYYY") written YYYY-MM-DD; nothing for any other form.
+std::optional<std::string> IsoDriverDate(const std::string& stored);
+
 // Which kind of device stands behind a port name. None: the port is only in the device map.
 enum class PortDevice { None, Port, Modem };
 
@@ -77,6 +82,13 @@ struct HeldPort {
 // The device setup classes of the devices the report looks at.
 enum class DeviceClass { Ports, Modem, Usb, NoClass, Other };
 
+// Windows' device problem numbers (CM_PROB_*) that the report advises on, as the Device Manager
+// shows them.
+inline constexpr uint32_t kProblemCannotStart = 10;  // CM_PROB_FAILED_START
+inline constexpr uint32_t kProblemDisabled = 22;     // CM_PROB_DISABLED
+inline constexpr uint32_t kProblemNoDriver = 28;     // CM_PROB_FAILED_INSTALL
+inline constexpr uint32_t kProblemFailed = 43;       // CM_PROB_FAILED_POST_START
+
 // A present device whose node reports a problem, with Windows' problem number (CM_PROB_*) and its
 // instance id.
 struct ProblemDevice {
@@ -97,8 +109,24 @@ struct WindowsDevices {
 // Reads what Windows sees; any call may fail.
 using WindowsDevicesReader = std::function<WindowsDevices()>;
 
-// Reads what Windows sees without failing: a failure of the reading becomes its one unread fact,
-// of DeviceFact::All, with the failure's description.
+// What Windows sees when its reading failed as a whole: one unread fact, of DeviceFact::All, with
+// the failure's description.
+WindowsDevices NothingRead(std::string why);
+
+// Runs `work`; should it fail, gives `instead` what Windows sees when nothing could be read, with
+// the failure's description (a std::exception's what(), as the program's Failure gives it).
+template <typename Work, typename Instead>
+auto OrNothingRead(const Work& work, const Instead& instead) -> decltype(work()) {
+  try {
+    return work();
+  } catch (const std::exception& error) {
+    return instead(NothingRead(error.what()));
+  } catch (...) {
+    return instead(NothingRead(""));
+  }
+}
+
+// Reads what Windows sees without failing: a failure of the reading becomes its one unread fact.
 WindowsDevices WhatWindowsSees(const WindowsDevicesReader& read);
 
 }  // namespace velmaris

@@ -49,7 +49,7 @@ std::string PrescalerLine(int32_t channel, uint8_t prescaler) {
 }
 
 std::vector<std::string> SoftwareHeading() {
-  return {kSoftwareRule, "COMPATIBILIDAD DEL SOFTWARE", kSoftwareRule};
+  return Heading("COMPATIBILIDAD DEL SOFTWARE", kSoftwareRule);
 }
 
 std::vector<std::string> SoftwareAdvice(int16_t windowsLevel) {
@@ -66,7 +66,7 @@ std::vector<std::string> KoraNetSection() {
 }
 
 std::vector<std::string> HardwareSection(int16_t modelCode) {
-  std::vector<std::string> lines = {kSectionRule, "COMPATIBILIDAD DEL HARDWARE", kSectionRule};
+  std::vector<std::string> lines = Heading("COMPATIBILIDAD DEL HARDWARE");
   if (XpSevenBand(modelCode)) {
     lines.push_back("Esta interface solo es compatible con Windows XP o Windows 7");
     return lines;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "AppUnderTest.h"
@@ -59,7 +60,7 @@ TEST(Dpi, ClientAreaAndControlsAreTheirTwipsAtTheScreensDpi) {
   AppUnderTest app({"com3-unit"});
   HWND window = app.WaitForWindow();
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, 10000));
+  ASSERT_TRUE(app.WaitUntilShown());
 
   RECT client;
   GetClientRect(window, &client);
@@ -87,13 +88,11 @@ TEST(Dpi, StatusFontKeepsItsPointSize) {
   auto window = MainWindow::Create(GetModuleHandleW(nullptr), ReadScreenDpi());
   HWND status = test::StatusBoxOf(window->handle());
   ASSERT_NE(status, nullptr);
-  LOGFONTW font = {};
-  ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(status, WM_GETFONT, 0, 0)), sizeof font,
-                       &font),
-            0);
+  const std::optional<LOGFONTW> font = test::FontOf(status);
+  ASSERT_TRUE(font.has_value());
   // 15.75 points: 21 pixels at 96 DPI, 31.5 rounded to 32 at 144.
-  EXPECT_EQ(font.lfHeight, -std::lround(15.75 * ExpectedDpi() / 72));
-  EXPECT_STREQ(font.lfFaceName, L"Courier New");
+  EXPECT_EQ(font->lfHeight, -std::lround(15.75 * ExpectedDpi() / 72));
+  EXPECT_STREQ(font->lfFaceName, L"Courier New");
 }
 
 }  // namespace

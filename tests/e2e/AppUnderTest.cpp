@@ -130,6 +130,11 @@ HWND AppUnderTest::WaitForWindow(DWORD timeoutMs) {
   return window_;
 }
 
+bool AppUnderTest::WaitUntilShown(DWORD timeoutMs) {
+  return WaitUntil([this] { return window_ != nullptr && IsWindowVisible(window_) != FALSE; },
+                   timeoutMs);
+}
+
 HWND AppUnderTest::MessageBoxOf() const { return test::FindMessageBox(process_.dwProcessId); }
 
 HWND AppUnderTest::WaitForMessageBox(DWORD timeoutMs) {
@@ -168,6 +173,18 @@ HWND AppUnderTest::ReportPane() const { return test::ReportPaneOf(window_); }
 void AppUnderTest::Click(HWND button) const { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void AppUnderTest::CloseByCloseBox() const { PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+std::wstring AppUnderTest::CopyReport(DWORD timeoutMs) {
+  Click(Button(L"Copiar Informe"));
+  std::wstring copied;
+  WaitUntil([&] { return (copied = ClipboardText()) == Text(ReportPane()); }, timeoutMs);
+  return copied;
+}
+
+bool AppUnderTest::ExitBySalir(DWORD timeoutMs) {
+  Click(Button(L"Salir"));
+  return WaitForExit(timeoutMs);
+}
 
 namespace {
 

@@ -15,6 +15,7 @@
 
 namespace velmaris::e2e {
 
+using test::CountEntries;
 using test::FromUnixPath;
 using test::RequiredEnvironment;
 using test::Text;
@@ -41,6 +42,8 @@ class AppUnderTest {
 
   // The main window once it exists (visible or not); nullptr after the timeout.
   HWND WaitForWindow(DWORD timeoutMs = 20000);
+  // Waits until the main window, once found, shows.
+  bool WaitUntilShown(DWORD timeoutMs = 10000);
   // A message box of the program; nullptr after the timeout.
   HWND WaitForMessageBox(DWORD timeoutMs = 20000);
   HWND MessageBoxOf() const;
@@ -62,6 +65,11 @@ class AppUnderTest {
   HWND ReportPane() const;
   void Click(HWND button) const;
   void CloseByCloseBox() const;
+  // Clicks "Copiar Informe" and waits until the clipboard holds the report pane's text; returns
+  // the clipboard's text as it is then, as another program would paste it.
+  std::wstring CopyReport(DWORD timeoutMs = 10000);
+  // Clicks "Salir" and waits for the program to end.
+  bool ExitBySalir(DWORD timeoutMs = 10000);
 
   // The keyboard as the user's: the program's window brought to the front, then real key
   // strokes. `modifier` (VK_SHIFT, VK_MENU ...) is held down around the key.

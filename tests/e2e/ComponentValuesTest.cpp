@@ -50,10 +50,8 @@ TEST(ComponentValues, AValueReferringBackToItselfIsATypeMismatchAndTheWindowAnsw
   EXPECT_NE(SendMessageTimeoutW(app.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer), 0)
       << "the window answers";
   EXPECT_THAT(WrittenLines(app.ReportPane()), IsEmpty()) << "no identification line";
-  app.Click(app.Button(L"Copiar Informe"));
-  EXPECT_TRUE(app.WaitUntil([&] { return ClipboardText() == Text(app.ReportPane()); }, 5000));
-  app.Click(app.Button(L"Salir"));
-  EXPECT_TRUE(app.WaitForExit());
+  EXPECT_EQ(app.CopyReport(), Text(app.ReportPane()));
+  EXPECT_TRUE(app.ExitBySalir());
 }
 
 TEST(ComponentValues, ComponentTextsMakeNoLinesOfTheirOwn) {

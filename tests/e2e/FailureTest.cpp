@@ -2,20 +2,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "AppUnderTest.h"
 
 namespace velmaris::e2e {
 namespace {
 
 using ::testing::ElementsAre;
-
-size_t Count(const std::vector<std::string>& log, const std::string& prefix) {
-  return static_cast<size_t>(std::count_if(log.begin(), log.end(), [&](const std::string& entry) {
-    return entry.rfind(prefix, 0) == 0;
-  }));
-}
 
 std::wstring AnswerMessage(AppUnderTest& app) {
   const AppUnderTest::Message message = app.AnswerMessage();
@@ -29,22 +21,20 @@ TEST(Failures, AComponentFailingEveryTickIsReportedOnceAndTheToolGoesOn) {
   HWND box = app.WaitForMessageBox(15000);
   ASSERT_NE(box, nullptr);
   // While the message is up the timer keeps firing, but no tick runs.
-  const size_t readsWhileShown = Count(app.Log(), "get DeviceInfo");
+  const size_t readsWhileShown = CountEntries(app.Log(), "get DeviceInfo");
   Sleep(2500);
-  EXPECT_EQ(Count(app.Log(), "get DeviceInfo"), readsWhileShown);
+  EXPECT_EQ(CountEntries(app.Log(), "get DeviceInfo"), readsWhileShown);
   EXPECT_EQ(AnswerMessage(app),
             L"Se produjo un error: Error de comunicación con la interface\r\nOrigen: "
             L"QelCtrlInertial");
 
   // Later ticks fail the same way, silently.
   ASSERT_TRUE(app.WaitUntil(
-      [&] { return Count(app.Log(), "get DeviceInfo") >= readsWhileShown + 3; }, 10000));
+      [&] { return CountEntries(app.Log(), "get DeviceInfo") >= readsWhileShown + 3; }, 10000));
   EXPECT_EQ(app.MessageBoxOf(), nullptr);
 
-  app.Click(app.Button(L"Copiar Informe"));
-  ASSERT_TRUE(app.WaitUntil([&] { return ClipboardText() == Text(app.ReportPane()); }, 5000));
-  app.Click(app.Button(L"Salir"));
-  EXPECT_TRUE(app.WaitForExit());
+  ASSERT_EQ(app.CopyReport(), Text(app.ReportPane()));
+  EXPECT_TRUE(app.ExitBySalir());
 }
 
 TEST(Failures, AComponentFailingWithANewTextEveryTickRaisesAFewBoxesOnly) {
@@ -54,12 +44,11 @@ TEST(Failures, AComponentFailingWithANewTextEveryTickRaisesAFewBoxesOnly) {
     EXPECT_EQ(AnswerMessage(app), L"Se produjo un error: Error de comunicación con la interface #" +
                                       std::to_wstring(box) + L"\r\nOrigen: QelCtrlInertial");
   }
-  const size_t failures = Count(app.Log(), "get DeviceInfo");
-  ASSERT_TRUE(
-      app.WaitUntil([&] { return Count(app.Log(), "get DeviceInfo") >= failures + 4; }, 15000));
+  const size_t failures = CountEntries(app.Log(), "get DeviceInfo");
+  ASSERT_TRUE(app.WaitUntil(
+      [&] { return CountEntries(app.Log(), "get DeviceInfo") >= failures + 4; }, 15000));
   EXPECT_EQ(app.MessageBoxOf(), nullptr) << "later texts differ, and are not shown";
-  app.Click(app.Button(L"Salir"));
-  EXPECT_TRUE(app.WaitForExit());
+  EXPECT_TRUE(app.ExitBySalir());
 }
 
 TEST(Failures, AnUnreadableSerialNumberStopsTheReportAfterTheModelName) {
@@ -83,7 +72,7 @@ TEST(Failures, TheScanStopsAtTheLastPortNumberAndSaysWhy) {
   ASSERT_NE(app.WaitForWindow(), nullptr);
   EXPECT_EQ(AnswerMessage(app), L"Se produjo un error: Desbordamiento\r\nOrigen: VelmarisDiag");
   const std::vector<std::string> log = app.Log();
-  EXPECT_EQ(Count(log, "put PortNumber"), 1u);
+  EXPECT_EQ(CountEntries(log, "put PortNumber"), 1u);
   EXPECT_EQ(test::WithoutDetail(log.back()), "put LinkOpen vt=VT_BOOL value=False");
   const size_t calls = log.size();
   Sleep(2500);

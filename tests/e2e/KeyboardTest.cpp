@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "AppUnderTest.h"
 
 namespace velmaris::e2e {
@@ -42,7 +40,7 @@ void StartAndSettle(AppUnderTest& app, bool startupError) {
     ASSERT_TRUE(app.WaitUntil([&] { return app.MessageBoxOf() == nullptr; }, 5000));
   }
   ASSERT_NE(app.WaitForWindow(), nullptr);
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  ASSERT_TRUE(app.WaitUntilShown());
   ASSERT_TRUE(app.BringToFront());
   EXPECT_TRUE(app.WaitForFocus(app.StatusBox())) << "the first control of the tab order";
   if (!startupError) {
@@ -135,12 +133,7 @@ TEST(Keyboard, TypingEnterSpaceAndEscDoWhatTheyDoOnTheFormAndTheFocusSurvivesOth
       [&] { return app.LogText().find("call SavePrescalers") != std::string::npos; }, 5000));
   Sleep(1000);
   const std::vector<std::string> log = app.Log();
-  EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                          [](const std::string& entry) {
-                            return entry.rfind("call SavePrescalers", 0) == 0;
-                          }),
-            1)
-      << app.LogText();
+  EXPECT_EQ(CountEntries(log, "call SavePrescalers"), 1u) << app.LogText();
 
   EXPECT_FALSE(app.WaitForExit(0)) << "Esc closed nothing";
   EXPECT_EQ(Text(pane), L"nota ñ\r\nX" + report);
@@ -172,7 +165,7 @@ int Caret(HWND pane) {
 TEST(ReportPane, ScrollsOnlyWhileTheReportIsTallerThanItWhateverTheUserTypes) {
   AppUnderTest app({"serial-unit"});
   ASSERT_NE(app.WaitForWindow(), nullptr);
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  ASSERT_TRUE(app.WaitUntilShown());
   HWND pane = app.ReportPane();
   const std::wstring lastLine = L"Y SI TUVIERA CENTRAL ATMOSFÉRICA, TAMBIEN";
   ASSERT_TRUE(
@@ -213,7 +206,7 @@ TEST(ReportPane, ScrollsOnlyWhileTheReportIsTallerThanItWhateverTheUserTypes) {
 TEST(Keyboard, TabAndEscDuringAComponentCallAreTheFormsKeys) {
   AppUnderTest app({"pumping"});
   ASSERT_NE(app.WaitForWindow(), nullptr);
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  ASSERT_TRUE(app.WaitUntilShown());
   ASSERT_TRUE(app.BringToFront());
   ASSERT_TRUE(app.WaitForFocus(app.StatusBox()));
   const std::wstring report = Text(app.ReportPane());
@@ -239,7 +232,7 @@ TEST(Keyboard, ACloseRequestDuringAComponentCallWaitsForTheCallToEnd) {
     SCOPED_TRACE(static_cast<int>(route));
     AppUnderTest app({"pumping"});
     ASSERT_NE(app.WaitForWindow(), nullptr);
-    ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+    ASSERT_TRUE(app.WaitUntilShown());
     ASSERT_TRUE(app.BringToFront());
     ASSERT_TRUE(
         app.WaitUntil([&] { return app.LogText().find("pumping") != std::string::npos; }, 10000));

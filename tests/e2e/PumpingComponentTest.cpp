@@ -14,13 +14,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// The log entries that begin with `start`.
-size_t Count(const std::vector<std::string>& log, const std::string& start) {
-  return static_cast<size_t>(std::count_if(log.begin(), log.end(), [&](const std::string& entry) {
-    return entry.rfind(start, 0) == 0;
-  }));
-}
-
 // Waits until the component is letting messages through in a LinkOpen read after `from`.
 bool WaitForPumpingTick(AppUnderTest& app, size_t from) {
   return app.WaitUntil(
@@ -39,10 +32,10 @@ TEST(PumpingComponent, ClicksDuringATicksCallAreCarriedOutAfterTheTickOnce) {
   // The first tick reads LinkOpen, then finds the unit and writes its report: a copy clicked
   // during that read copies the report the tick wrote, not the head it found.
   ASSERT_TRUE(WaitForPumpingTick(app, 0));
-  app.Click(app.Button(L"Copiar Informe"));
-  ASSERT_TRUE(app.WaitUntil([&] { return !ClipboardText().empty(); }, 15000));
-  EXPECT_THAT(Utf8(ClipboardText()), HasSubstr("Nombre del Modelo: Nexo KoraNET"));
-  EXPECT_EQ(ClipboardText(), Text(app.ReportPane()));
+  const std::wstring copied = app.CopyReport(15000);
+  ASSERT_FALSE(copied.empty());
+  EXPECT_THAT(Utf8(copied), HasSubstr("Nombre del Modelo: Nexo KoraNET"));
+  EXPECT_EQ(copied, Text(app.ReportPane()));
 
   // A maintenance click during a later tick's read makes its calls once, after that read.
   const size_t from = app.LogText().size();
@@ -57,8 +50,8 @@ TEST(PumpingComponent, ClicksDuringATicksCallAreCarriedOutAfterTheTickOnce) {
   EXPECT_LT(log.find("get LinkOpen -> VT_BOOL True", pumping), log.find("put Prescaler")) << log;
   std::vector<std::string> entries = app.Log();
   entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(entriesBefore));
-  EXPECT_EQ(Count(entries, "put Prescaler"), 2u) << log;
-  EXPECT_EQ(Count(entries, "call SavePrescalers"), 1u) << log;
+  EXPECT_EQ(CountEntries(entries, "put Prescaler"), 2u) << log;
+  EXPECT_EQ(CountEntries(entries, "call SavePrescalers"), 1u) << log;
 }
 
 // "Salir" during a tick's call closes after the tick; the close box used while the control is
@@ -67,7 +60,7 @@ TEST(PumpingComponent, ClicksDuringATicksCallAreCarriedOutAfterTheTickOnce) {
 TEST(PumpingComponent, SalirThenTheCloseBoxDuringTheDeactivationEndTheProgramOnce) {
   AppUnderTest app({"pumping-unit", "win10"});
   ASSERT_NE(app.WaitForWindow(), nullptr);
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 15000));
+  ASSERT_TRUE(app.WaitUntilShown(15000));
   ASSERT_TRUE(WaitForPumpingTick(app, 0));
   app.Click(app.Button(L"Salir"));
   ASSERT_TRUE(app.WaitUntil(
@@ -82,8 +75,8 @@ TEST(PumpingComponent, SalirThenTheCloseBoxDuringTheDeactivationEndTheProgramOnc
   const size_t tickRead = log.find("pumping messages during get LinkOpen");
   EXPECT_LT(log.find("get LinkOpen -> ", tickRead), log.find("InPlaceDeactivate")) << log;
   const std::vector<std::string> entries = app.Log();
-  EXPECT_EQ(Count(entries, "InPlaceDeactivate"), 1u) << log;
-  EXPECT_EQ(Count(entries, "Close"), 1u) << log;
+  EXPECT_EQ(CountEntries(entries, "InPlaceDeactivate"), 1u) << log;
+  EXPECT_EQ(CountEntries(entries, "Close"), 1u) << log;
   EXPECT_EQ(entries.back(), "SetClientSite null") << log;
   EXPECT_THAT(log, Not(HasSubstr("destroyed")));
   EXPECT_THAT(log, Not(HasSubstr("still hands out")));
@@ -104,8 +97,8 @@ TEST(PumpingComponent, AQuitFromElsewhereEndsTheProgramAsACloseDoes) {
   const std::vector<std::string> entries = app.Log();
   const auto deactivation = std::find(entries.begin(), entries.end(), "InPlaceDeactivate");
   ASSERT_NE(deactivation, entries.end()) << log;
-  EXPECT_EQ(Count(entries, "InPlaceDeactivate"), 1u) << log;
-  EXPECT_EQ(Count(entries, "Close"), 1u) << log;
+  EXPECT_EQ(CountEntries(entries, "InPlaceDeactivate"), 1u) << log;
+  EXPECT_EQ(CountEntries(entries, "Close"), 1u) << log;
   for (auto after = deactivation; after != entries.end(); ++after) {
     EXPECT_EQ(after->rfind("get ", 0), std::string::npos) << log;
     EXPECT_EQ(after->rfind("put ", 0), std::string::npos) << log;

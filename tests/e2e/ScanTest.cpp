@@ -346,9 +346,8 @@ TEST(Scan, NoUnitAtLevelEightEndsWithTheOldUsbUnitsNoteAndWhatWindowsSees) {
   EXPECT_THAT(windowsLines, ::testing::Contains(kDevicesHeading));
 
   EmptyTheClipboard();
-  app.Click(app.Button(L"Copiar Informe"));
-  std::wstring copied;
-  ASSERT_TRUE(app.WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 10000));
+  const std::wstring copied = app.CopyReport();
+  ASSERT_FALSE(copied.empty());
   EXPECT_EQ(copied, Text(app.ReportPane()));
   EXPECT_EQ(Lines(copied).back(), windowsLines.back());
 }

@@ -86,7 +86,7 @@ TEST(Startup, OpensTheDesignedWindowWithTheReportHead) {
   AppUnderTest app({"com3-unit"});
   HWND window = app.WaitForWindow();
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, 10000));
+  ASSERT_TRUE(app.WaitUntilShown());
   EXPECT_EQ(app.MessageBoxOf(), nullptr);
 
   const LONG style = GetWindowLongW(window, GWL_STYLE);
@@ -163,16 +163,15 @@ TEST(Startup, CopyPutsTheWholeReportOnTheClipboardWithItsAccents) {
   AppUnderTest app({"no-unit"});
   ASSERT_NE(app.WaitForWindow(), nullptr);
   // A user clicks a window that shows (before that, its activation may take the button's focus).
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  ASSERT_TRUE(app.WaitUntilShown());
   // Something else on the clipboard first, in another format, so the copy must replace it.
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
   SetClipboardData(RegisterClipboardFormatW(L"VelmarisDiag test"), GlobalAlloc(GMEM_MOVEABLE, 4));
   CloseClipboard();
 
-  app.Click(app.Button(L"Copiar Informe"));
-  std::wstring copied;
-  ASSERT_TRUE(app.WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 10000));
+  const std::wstring copied = app.CopyReport();
+  ASSERT_FALSE(copied.empty());
   EXPECT_EQ(copied, Text(app.ReportPane()));
   EXPECT_EQ(copied.substr(0, wcslen(kHead)), kHead);
   ASSERT_TRUE(OpenClipboard(nullptr));
@@ -230,7 +229,7 @@ TEST(Startup, ComponentWithoutLinkParameterIsReportedBeforeTheWindowShows) {
   EXPECT_EQ(text.substr(text.size() - wcslen(kInstallAdvice)), kInstallAdvice);
 
   PostMessageW(box, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  ASSERT_TRUE(app.WaitUntilShown());
   EXPECT_EQ(Text(app.ReportPane()), kHead);
   Sleep(2500);  // two ticks' worth: the timer must never have started
   EXPECT_EQ(test::Operations(app.Log()).size(), 2u) << app.LogText();
@@ -251,11 +250,10 @@ TEST(Startup, MissingComponentIsNamedInTheInstallAdviceAndTheWindowStillOpens) {
   EXPECT_FALSE(IsWindowVisible(app.window()));
 
   PostMessageW(box, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
+  ASSERT_TRUE(app.WaitUntilShown());
   EXPECT_EQ(Text(app.ReportPane()), kHead);
   EXPECT_EQ(app.LogText(), "") << "the component was never loaded";
-  app.Click(app.Button(L"Salir"));
-  EXPECT_TRUE(app.WaitForExit());
+  EXPECT_TRUE(app.ExitBySalir());
 }
 
 TEST(Startup, CloseBoxEndsTheProgramWithoutClosingTheLink) {
@@ -276,9 +274,8 @@ TEST(Startup, CloseBoxEndsTheProgramWithoutClosingTheLink) {
 TEST(Startup, ExitButtonEndsTheProgram) {
   AppUnderTest app({"no-unit"});
   ASSERT_NE(app.WaitForWindow(), nullptr);
-  ASSERT_TRUE(app.WaitUntil([&] { return IsWindowVisible(app.window()) != FALSE; }, 10000));
-  app.Click(app.Button(L"Salir"));
-  ASSERT_TRUE(app.WaitForExit());
+  ASSERT_TRUE(app.WaitUntilShown());
+  ASSERT_TRUE(app.ExitBySalir());
   ExpectUnloadedLikeAForm(app.Log());
 }
 

@@ -2,6 +2,8 @@
 // Wine (fonts, colours) and what needs no component at all.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "../unit/Fakes.h"
 #include "AppUnderTest.h"
 #include "app/frmQel.h"
@@ -52,15 +54,13 @@ struct Window : ::testing::Test {
 TEST_F(Window, StatusBoxUsesBoldCourierNewOnButtonFace) {
   HWND status = test::StatusBoxOf(window->handle());
   ASSERT_NE(status, nullptr);
-  LOGFONTW font = {};
-  ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(status, WM_GETFONT, 0, 0)), sizeof font,
-                       &font),
-            0);
-  EXPECT_STREQ(font.lfFaceName, L"Courier New");
-  EXPECT_EQ(font.lfWeight, FW_BOLD);
-  EXPECT_EQ(font.lfHeight, -MulDiv(1575, ReadScreenDpi().y, 7200));  // 15.75 points
-  EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
-  EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
+  const std::optional<LOGFONTW> font = test::FontOf(status);
+  ASSERT_TRUE(font.has_value());
+  EXPECT_STREQ(font->lfFaceName, L"Courier New");
+  EXPECT_EQ(font->lfWeight, FW_BOLD);
+  EXPECT_EQ(font->lfHeight, -MulDiv(1575, ReadScreenDpi().y, 7200));  // 15.75 points
+  EXPECT_EQ(font->lfCharSet, ANSI_CHARSET);
+  EXPECT_FALSE(font->lfItalic || font->lfUnderline || font->lfStrikeOut);
 
   EXPECT_EQ(StatusTextColour(), GetSysColor(COLOR_WINDOWTEXT));
   window->SetStatusColour(0x0000FF);

@@ -3,7 +3,6 @@
 // integer's own mathematical value for integers. Any disagreement, or any throw that is not the
 // program's Failure, aborts.
 
-#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <cstdio>
@@ -131,13 +130,21 @@ void CheckValue(const Value& value) {
     case Value::Kind::Real: {
       const double real = value.asReal();
       Require(i32 == Expected(real, INT32_MIN, INT32_MAX), "ToInt32 of a real", detail);
-      // The text form of a finite Double keeps 15 significant digits: it reads back within
-      // half a unit of the 15th digit, and writing that number again gives the same text. (The
-      // very largest doubles round up to a text beyond the double range, as on the platform.)
+      // The text form of a finite Double keeps 15 significant digits, and writing the number
+      // read back from it gives the same text. (The very largest doubles round up to a text
+      // beyond the double range, as on the platform.) The text lies within half a unit of the
+      // 15th digit of the real, at most |real| * 5e-15; reading it back rounds once more, to the
+      // nearest double, up to half a unit in the last place further off. A real whose 16th digit
+      // is just under 5 uses nearly all of the first, so the bound carries both, the second as a
+      // whole unit to cover the bound's own rounding.
       if (std::fabs(real) < 1.79769313486231e308) {
         const std::string text = OwnTextForm(value);
         const std::optional<double> back = NumberFromText(text);
-        Require(back && std::fabs(*back - real) <= std::max(std::fabs(real) * 5.000001e-15, 5e-324),
+        const auto lastPlace = [](double number) {
+          const double magnitude = std::fabs(number);
+          return std::nextafter(magnitude, std::numeric_limits<double>::infinity()) - magnitude;
+        };
+        Require(back && std::fabs(*back - real) <= std::fabs(real) * 5e-15 + lastPlace(*back),
                 "the text form of a real reads back to nearly the same number", detail);
         Require(back && OwnTextForm(Value::real(*back)) == text,
                 "the text form of a real is stable", detail);

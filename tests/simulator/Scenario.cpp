@@ -89,18 +89,18 @@ const std::map<std::string, VARTYPE>& TypeNames() {
   return names;
 }
 
-bool ParseValue(const std::string& text, ValueSpec& spec) {
+bool ParseValue(const std::string& text, ScenarioValue& value) {
   const std::string trimmed = Trim(text);
   const size_t blank = trimmed.find_first_of(" \t");
   const std::string type = trimmed.substr(0, blank);
   std::string literal = blank == std::string::npos ? std::string() : Trim(trimmed.substr(blank));
   const auto found = TypeNames().find(type);
   if (found == TypeNames().end()) return false;
-  spec.type = found->second;
-  spec.nullText = type == "NULLBSTR";
-  spec.self = type == "SELF";
+  value.type = found->second;
+  value.nullText = type == "NULLBSTR";
+  value.self = type == "SELF";
   // A text may be quoted to keep blanks at its ends, and repeated: "ab"*3 is ababab.
-  if (spec.type == VT_BSTR && literal.size() >= 2 && literal.front() == '"') {
+  if (value.type == VT_BSTR && literal.size() >= 2 && literal.front() == '"') {
     const size_t close = literal.rfind('"');
     long long times = 1;
     if (close == 0 ||
@@ -111,15 +111,15 @@ bool ParseValue(const std::string& text, ValueSpec& spec) {
     literal.clear();
     for (long long k = 0; k < times; ++k) literal += once;
   }
-  spec.literal = Unescape(literal);
-  if (spec.type == VT_BSTR || spec.self || spec.type == VT_EMPTY || spec.type == VT_NULL ||
-      spec.type == VT_DISPATCH || spec.type == VT_UNKNOWN)
+  value.literal = Unescape(literal);
+  if (value.type == VT_BSTR || value.self || value.type == VT_EMPTY || value.type == VT_NULL ||
+      value.type == VT_DISPATCH || value.type == VT_UNKNOWN)
     return true;
-  if (spec.type == VT_BOOL) {
+  if (value.type == VT_BOOL) {
     bool ignored;
     return ParseBoolean(literal, ignored);
   }
-  if (spec.type == VT_R4 || spec.type == VT_R8 || spec.type == VT_CY || spec.type == VT_DATE) {
+  if (value.type == VT_R4 || value.type == VT_R8 || value.type == VT_CY || value.type == VT_DATE) {
     char* end = nullptr;
     std::strtod(literal.c_str(), &end);
     return !literal.empty() && end != nullptr && *end == '\0';
@@ -195,10 +195,10 @@ bool ApplyLine(Scenario& scenario, const std::string& key, const std::string& va
     }
   } else if (key.compare(0, 5, "info(") == 0 && key.back() == ')') {
     std::vector<LONG> indices;
-    ValueSpec spec;
-    if (!ParseIndices(key.substr(5, key.size() - 6), indices) || !ParseValue(value, spec))
+    ScenarioValue element;
+    if (!ParseIndices(key.substr(5, key.size() - 6), indices) || !ParseValue(value, element))
       return false;
-    scenario.infoElements[indices] = spec;
+    scenario.infoElements[indices] = element;
   } else if (key == "prescaler0" || key == "prescaler1") {
     return ParseValue(value, scenario.prescaler[key.back() - '0']);
   } else if (key == "missing") {
@@ -300,16 +300,16 @@ Scenario LoadScenario(std::vector<std::string>& errors) {
   return ParseScenario(text, errors);
 }
 
-HRESULT MakeVariant(const ValueSpec& spec, VARIANT* out) {
+HRESULT MakeVariant(const ScenarioValue& value, VARIANT* out) {
   VariantInit(out);
-  const std::string& literal = spec.literal;
-  switch (spec.type) {
+  const std::string& literal = value.literal;
+  switch (value.type) {
     case VT_EMPTY:
       return S_OK;
     case VT_NULL:
     case VT_DISPATCH:
     case VT_UNKNOWN:
-      out->vt = spec.type;  // object values are null references
+      out->vt = value.type;  // object values are null references
       out->punkVal = nullptr;
       return S_OK;
     case VT_BOOL: {
@@ -321,7 +321,7 @@ HRESULT MakeVariant(const ValueSpec& spec, VARIANT* out) {
     }
     case VT_BSTR:
       out->vt = VT_BSTR;
-      if (spec.nullText) return S_OK;
+      if (value.nullText) return S_OK;
       {
         const std::wstring wide = Widen(literal);
         out->bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
@@ -332,18 +332,18 @@ HRESULT MakeVariant(const ValueSpec& spec, VARIANT* out) {
     case VT_DATE:
     case VT_CY: {
       const double real = std::strtod(literal.c_str(), nullptr);
-      out->vt = spec.type;
-      if (spec.type == VT_R4) out->fltVal = static_cast<float>(real);
-      if (spec.type == VT_R8) out->dblVal = real;
-      if (spec.type == VT_DATE) out->date = real;
-      if (spec.type == VT_CY) out->cyVal.int64 = std::llround(real * 10000.0);
+      out->vt = value.type;
+      if (value.type == VT_R4) out->fltVal = static_cast<float>(real);
+      if (value.type == VT_R8) out->dblVal = real;
+      if (value.type == VT_DATE) out->date = real;
+      if (value.type == VT_CY) out->cyVal.int64 = std::llround(real * 10000.0);
       return S_OK;
     }
     default: {
       long long number = 0;
       ParseInteger(literal, number);
-      out->vt = spec.type;
-      switch (spec.type) {
+      out->vt = value.type;
+      switch (value.type) {
         case VT_I1:
           out->cVal = static_cast<CHAR>(number);
           break;

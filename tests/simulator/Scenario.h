@@ -10,7 +10,7 @@
 namespace qelsim {
 
 // A value as a scenario writes it, e.g. "I2 21" or "BSTR 3.10"; turned into a VARIANT on use.
-struct ValueSpec {
+struct ScenarioValue {
   VARTYPE type = VT_EMPTY;
   std::string literal;
   bool nullText = false;  // NULLBSTR: a VT_BSTR whose pointer is null
@@ -28,8 +28,8 @@ struct Scenario {
   int unitPort = -1;  // -1: no unit anywhere
   int answerAfter = 0;
   std::vector<std::pair<LONG, LONG>> infoBounds;  // per dimension, the first index first
-  std::map<std::vector<LONG>, ValueSpec> infoElements;
-  ValueSpec prescaler[2];
+  std::map<std::vector<LONG>, ScenarioValue> infoElements;
+  ScenarioValue prescaler[2];
   std::set<std::string> missing;
   std::set<std::string> failing;
   std::set<std::string> failingBare;
@@ -54,6 +54,6 @@ Scenario ParseScenario(const std::string& text, std::vector<std::string>& errors
 std::string Unescape(const std::string& text);
 
 // A fresh VARIANT holding the value; the caller clears it. SELF values are made by the control.
-HRESULT MakeVariant(const ValueSpec& spec, VARIANT* out);
+HRESULT MakeVariant(const ScenarioValue& value, VARIANT* out);
 
 }  // namespace qelsim

@@ -1,5 +1,6 @@
 #include "CallLog.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -47,6 +48,11 @@ std::vector<std::string> Operations(const std::vector<std::string>& log) {
 std::vector<std::string> WithoutDetails(std::vector<std::string> log) {
   for (std::string& line : log) line = WithoutDetail(line);
   return log;
+}
+
+size_t CountEntries(const std::vector<std::string>& log, const std::string& start) {
+  return static_cast<size_t>(std::count_if(
+      log.begin(), log.end(), [&](const std::string& line) { return line.rfind(start, 0) == 0; }));
 }
 
 }  // namespace velmaris::test

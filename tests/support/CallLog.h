@@ -21,5 +21,7 @@ std::string WithoutDetail(std::string line);
 std::vector<std::string> Operations(const std::vector<std::string>& log);
 // Every line of a log without its detail: the operations and the hosting steps between them.
 std::vector<std::string> WithoutDetails(std::vector<std::string> log);
+// How many lines of a log begin with `start` ("get DeviceInfo", "call SavePrescalers" ...).
+size_t CountEntries(const std::vector<std::string>& log, const std::string& start);
 
 }  // namespace velmaris::test

@@ -32,4 +32,11 @@ bool HasVerticalScrollBar(HWND window) {
   return (GetWindowLongW(window, GWL_STYLE) & WS_VSCROLL) != 0;
 }
 
+std::optional<LOGFONTW> FontOf(HWND control) {
+  LOGFONTW font = {};
+  const auto handle = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  if (GetObjectW(handle, sizeof font, &font) == 0) return std::nullopt;
+  return font;
+}
+
 }  // namespace velmaris::test

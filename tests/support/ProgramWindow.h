@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace velmaris::test {
@@ -16,5 +17,8 @@ HWND StatusBoxOf(HWND window);
 HWND ReportPaneOf(HWND window);
 // Whether a window shows its vertical scroll bar; its style says so, from any process.
 bool HasVerticalScrollBar(HWND window);
+// The font a control draws with; none when it cannot be read. Only in the control's own process:
+// fonts cannot be read across processes under Wine.
+std::optional<LOGFONTW> FontOf(HWND control);
 
 }  // namespace velmaris::test

@@ -53,6 +53,7 @@ TEST(TestSupport, TheCallLogIsReadUnderAnAccentedName) {
   EXPECT_THAT(WithoutDetails(Operations(log)),
               ElementsAre("put LinkOpen vt=VT_BOOL value=False", "get DeviceInfo -> VT_EMPTY"));
   EXPECT_EQ(log.size(), 4u);
+  EXPECT_EQ(CountEntries(log, "get DeviceInfo"), 1u) << "only the lines that begin with it";
 }
 
 }  // namespace

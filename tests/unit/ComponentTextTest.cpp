@@ -40,6 +40,9 @@ TEST(ComponentText, LongTextsAreCutAtTheLimitWithAMark) {
   for (size_t k = 0; k < kComponentTextLimit; ++k) accented += "ñ";
   EXPECT_EQ(ComponentText(accented), accented);
   EXPECT_EQ(ComponentText(accented + "ñ"), accented + "[…]");
+  // Bytes that are no UTF-8 are characters of their own, and are cut as well.
+  const std::string stray(kComponentTextLimit, '\x80');
+  EXPECT_EQ(ComponentText(stray + "\x80"), stray + "[…]");
   EXPECT_EQ(ComponentText(std::string(5000, '\n')), [] {
     std::string s;
     for (size_t k = 0; k < kComponentTextLimit; ++k) s += "¶";

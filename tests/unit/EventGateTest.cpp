@@ -99,14 +99,40 @@ TEST_F(EventGate, ACopyClickDuringTheLastTickCopiesTheWholeReport) {
   EXPECT_EQ(*view.clipboard, view.report);
 }
 
-TEST_F(EventGate, AKeptClickWhoseButtonWasHiddenOrDisabledMeanwhileIsDropped) {
-  view.detectVisible = false;
-  view.disabled.insert(FormEvent::cmdCopy_Click);
-  Arrive(*this, "PortNumber=",
-         {FormEvent::cmdDetect_Click, FormEvent::cmdCopy_Click, FormEvent::cmdReset_Click});
-  form.Raise(FormEvent::Timer1_Timer);
-  EXPECT_THAT(control.calls, ElementsAreArray(Join({kTickCalls, kResetCalls})));
-  EXPECT_FALSE(view.clipboard.has_value());
+// Every button's click, each taken away in one of the rows.
+TEST(EventGateClicks, AKeptClickWhoseButtonWasHiddenOrDisabledMeanwhileIsDropped) {
+  const struct {
+    const char* what;
+    std::function<void(fakes::FakeView&)> takeAway;
+    std::vector<FormEvent> arriving;
+    std::vector<std::string> calls;
+  } rows[] = {
+      {"Detectar hidden and Copiar disabled, then Restablecer",
+       [](fakes::FakeView& view) {
+         view.detectVisible = false;
+         view.disabled.insert(FormEvent::cmdCopy_Click);
+       },
+       {FormEvent::cmdDetect_Click, FormEvent::cmdCopy_Click, FormEvent::cmdReset_Click},
+       Join({kTickCalls, kResetCalls})},
+      {"Restablecer hidden and Salir disabled",
+       [](fakes::FakeView& view) {
+         view.resetVisible = false;
+         view.disabled.insert(FormEvent::cmdExit_Click);
+       },
+       {FormEvent::cmdReset_Click, FormEvent::cmdExit_Click},
+       kTickCalls},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fakes::FakeForm run;
+    Prepare(run);
+    row.takeAway(run.view);
+    Arrive(run, "PortNumber=", row.arriving);
+    run.form.Raise(FormEvent::Timer1_Timer);
+    EXPECT_THAT(run.control.calls, ElementsAreArray(row.calls));
+    EXPECT_FALSE(run.view.clipboard.has_value());
+    EXPECT_EQ(run.view.unloads, 0);
+  }
 }
 
 TEST_F(EventGate, ATickDuringAClickIsSkippedAndTheNextOneRuns) {

@@ -185,12 +185,17 @@ class FakePortCheck : public PortCheck {
   std::vector<PortCheckResult> results;
   // When set, Start throws it, as when the check cannot start.
   std::optional<Failure> failing;
+  // When set, Results throws it, as when the results cannot be read.
+  std::optional<Failure> failingResults;
 
   void Start(const std::vector<int16_t>& ports) override {
     if (failing) throw *failing;
     started.push_back(ports);
   }
-  std::vector<PortCheckResult> Results() override { return results; }
+  std::vector<PortCheckResult> Results() override {
+    if (failingResults) throw *failingResults;
+    return results;
+  }
 };
 
 // An identification array as DeviceInfo hands it over: rows 0 to rows - 1 (at most 4), columns 0

@@ -401,6 +401,18 @@ TEST_F(PortScan, ACheckThatCannotStartLeavesEveryPortUncheckedAndSaysWhy) {
   EXPECT_EQ(Appended().size(), expected.size());
 }
 
+TEST_F(PortScan, ResultsThatCannotBeReadAreACheckNotMade) {
+  windowsDevices.ports = {fakes::Adapter("COM4", "USB (COM4)")};
+  Load();
+  TickUntilTimerStops();
+  portCheck.results = {{4, PortState::Free}};
+  portCheck.failingResults = Failure(kToolSource, "sin resultados");
+  form.Raise(FormEvent::PortCheck_Done);
+  EXPECT_THAT(Appended(),
+              ::testing::Contains("  Sin comprobar: no se pudo hacer la comprobación."));
+  EXPECT_TRUE(view.messages.empty());
+}
+
 TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {
   Load();
   control.failing.emplace("LinkOpen=", Failure("QelCtrlInertial", "no abre"));

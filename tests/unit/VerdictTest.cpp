@@ -8,6 +8,7 @@
 #include "diagnosis/KnownBadDrivers.h"
 #include "diagnosis/PortsToCheck.h"
 #include "diagnosis/Verdict.h"
+#include "platform/PortCheck.h"
 
 namespace velmaris {
 namespace {
@@ -108,6 +109,20 @@ const Row kRows[] = {
       "Cierra los programas que puedan usarlos, primero Velmaris,",
       "y vuelve a ejecutar este diagnóstico. Si siguen en uso,",
       "desconecta los adaptadores diez segundos o reinicia Windows."}},
+
+    {"exactly three named, and no more said",
+     Ports({Adapter("COM3", "A (COM3)"), Adapter("COM5", "B (COM5)"), Device("COM8", "C (COM8)")}),
+     Found({{3, PortState::InUse, 5}, {5, PortState::InUse, 32}, {8, PortState::InUse, 33}}),
+     {"Causa más probable: otros programas usan estos puertos:",
+      "  COM3: A (COM3); COM5: B (COM5); COM8: C (COM8)",
+      "Cierra los programas que puedan usarlos, primero Velmaris,",
+      "y vuelve a ejecutar este diagnóstico. Si siguen en uso,",
+      "desconecta los adaptadores diez segundos o reinicia Windows."}},
+
+    {"a port of the FTDI bus driver is an adapter's",
+     Ports({Device("COM8", "USB Serial Port (COM8)")}), Found({{8, PortState::InUse, 32}}),
+     Join({{"Causa más probable: otro programa usa este puerto:", "  COM8: USB Serial Port (COM8)"},
+           kAdapterInUse})},
 
     {"an adapter in use comes before a device with a problem",
      Troubled({{"FT232R USB UART", DeviceClass::NoClass, 28, kUsbDeviceId}},
@@ -228,6 +243,10 @@ const Row kRows[] = {
            kAdapterFree}),
      23},
 
+    {"an open given up for no answer is no free port",
+     Ports({Adapter("COM4", "USB Serial Port (COM4)")}), Found({{4, PortState::NoAnswer, 0}}),
+     kNoCause},
+
     // 7. A port of the PC's own in use.
     {"built-in ports in use, one only in the device map",
      Ports({BuiltIn("COM1"), Mapped("COM2"),
@@ -259,6 +278,9 @@ const Row kRows[] = {
      Troubled({{"Vínculo serie", DeviceClass::Ports, 10, kBluetoothId}}, {Bluetooth("COM7")}),
      Found({{7, PortState::InUse, 32}}), kNothingSeen},
 
+    {"a Bluetooth port whose driver is a known bad release",
+     Ports({WithDriver(Bluetooth("COM7"), "Acme Serial", "1.2.3.4")}), Found({}), kNothingSeen},
+
     // A reading the deciding rule needs has failed.
     {"without the Ports class, no adapter can be told",
      Unread(Ports({Mapped("COM4")}), {DeviceFact::PortDevices}),
@@ -283,6 +305,13 @@ const Row kRows[] = {
      {kCannotDecide, "  COM1 sin comprobar: no se pudo hacer la comprobación.",
       "  COM2 sin comprobar: no se pudo hacer la comprobación.",
       "  COM3 sin comprobar: no se pudo hacer la comprobación.", "  Y 2 motivos más.",
+      kListsBelow}},
+
+    {"a check that Windows kept from starting says why",
+     Ports({Adapter("COM4", "D")}),
+     {{}, false, 1450},
+     {kCannotDecide,
+      "  COM4 sin comprobar: no se pudo hacer la comprobación: Error 1450 de Windows.",
       kListsBelow}},
 
     {"a port whose name was not read may have been tried",
@@ -352,6 +381,23 @@ TEST(Verdict, KnownBadReleasesMatchByProviderWithoutCaseAndVersionAsFourNumbers)
   EXPECT_TRUE(IsKnownBad({true, "WCH.CN", "3.8.2023.02", ""}, KnownBadDrivers()));
   EXPECT_TRUE(IsKnownBad({true, "wch.cn", "3.9.2024.9", ""}, KnownBadDrivers()));
   EXPECT_FALSE(IsKnownBad({true, "wch.cn", "3.8.2023.3", ""}, KnownBadDrivers()));
+}
+
+TEST(PortStateOfOpen, EachWindowsErrorTheCheckNames) {
+  const struct {
+    uint32_t error;
+    PortState state;
+  } rows[] = {
+      {0, PortState::Free},         {5, PortState::InUse},         {32, PortState::InUse},
+      {33, PortState::InUse},       {2, PortState::Gone},          {3, PortState::Gone},
+      {433, PortState::Gone},       {1167, PortState::Gone},       {121, PortState::NoAnswer},
+      {31, PortState::DriverFails}, {998, PortState::DriverFails}, {87, PortState::Error},
+      {1450, PortState::Error},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.error);
+    EXPECT_EQ(PortStateOfOpen(row.error), row.state);
+  }
 }
 
 TEST(PortsToCheck, ThePortsTheScanTriedThatWindowsHasEachOnceLowestFirst) {

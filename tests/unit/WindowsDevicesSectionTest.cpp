@@ -324,6 +324,16 @@ const Case kCases[] = {
            {kDevicesHeading, "* Ninguno."}}),
      {{}, false}},
 
+    {"a check that Windows kept from starting names its error below each port",
+     {{Mapped("COM1")}, {}, {}},
+     kAfterCom21,
+     Join({{kPortsHeading, "* COM1: sin nombre descriptivo", kMapOnly,
+            "  Sin comprobar: no se pudo hacer la comprobación: Memoria insuficiente (error 8 de "
+            "Windows)."},
+           kNoneHeld,
+           {kDevicesHeading, "* Ninguno."}}),
+     {{}, false, 8}},
+
     {"failed readings of one port or device are named beside what was read",
      WithFailedReadingsOfOneEntry(), kAfterCom21,
      Join({{kPortsHeading, "* COM5: Adaptador (COM5)",

@@ -6,7 +6,6 @@
 
 #include <exception>
 #include <memory>
-#include <vector>
 
 #include "app/frmQel.h"
 #include "app/win32/FormControls.h"
@@ -51,8 +50,8 @@ HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmari
   }
 }
 
-// Stands in for the port check's worker until it is wired in: the check cannot start, and the
-// report says so below each port.
+// A failure that keeps the window from being made or run: nothing is left to show it in, so it
+// gets a box of its own.
 void ShowFatal(const std::string& text) {
   velmaris::ShowModalMessage(nullptr, velmaris::Widen(text),
                              velmaris::Widen(velmaris::kProgramName), MB_OK | MB_ICONERROR);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "common/win32/Scoped.h"
 #include "common/win32/Utf16.h"
@@ -148,29 +149,32 @@ void Check(ConversionBudget::Verdict verdict) {
 
 Value Convert(const VARIANT& variant, ConversionBudget& budget);
 
-Value ConvertArray(VARTYPE declared, SAFEARRAY* array, ConversionBudget& budget) {
-  const std::string name = VariantTypeName(static_cast<VARTYPE>(VT_ARRAY | declared));
-  if (array == nullptr) return Value::unsupported(name + " (null)");
-  Check(budget.Follow(array));
-
-  // The array's own idea of its element type wins over what the VARIANT claims, and its element
-  // size must agree with that type, or the data cannot be read safely.
+// The type of an array's elements, or null where the data cannot be read safely. The array's own
+// idea of its element type wins over what the VARIANT claims, and its element size must agree
+// with that type.
+const VariantType* ElementType(VARTYPE declared, SAFEARRAY* array) {
   VARTYPE elementType = declared;
   VARTYPE stored = VT_EMPTY;
   if (SUCCEEDED(SafeArrayGetVartype(array, &stored)) && stored != VT_EMPTY) elementType = stored;
   const VariantType* described = Described(elementType);
-  const size_t elementSize = described != nullptr ? described->elementSize : 0;
-  if (elementSize == 0 || SafeArrayGetElemsize(array) != elementSize)
-    return Value::unsupported(name);
+  if (described == nullptr || described->elementSize == 0 ||
+      SafeArrayGetElemsize(array) != described->elementSize) {
+    return nullptr;
+  }
+  return described;
+}
 
-  ValueArray result;
+// Reads the array's bounds, one per dimension, and answers how many elements they hold; none
+// where Windows cannot tell a bound. An array larger than the budget allows ends the reading.
+std::optional<uint64_t> ReadBounds(SAFEARRAY* array, std::vector<ValueArray::Bound>& bounds) {
   const UINT dims = SafeArrayGetDim(array);
   uint64_t total = dims == 0 ? 0 : 1;
   for (UINT dim = 1; dim <= dims; ++dim) {
     LONG lower = 0, upper = 0;
     if (FAILED(SafeArrayGetLBound(array, dim, &lower)) ||
-        FAILED(SafeArrayGetUBound(array, dim, &upper)))
-      return Value::unsupported(name);
+        FAILED(SafeArrayGetUBound(array, dim, &upper))) {
+      return std::nullopt;
+    }
     ValueArray::Bound bound;
     bound.lower = lower;
     bound.count =
@@ -178,27 +182,46 @@ Value ConvertArray(VARTYPE declared, SAFEARRAY* array, ConversionBudget& budget)
     total *= bound.count;
     // Checked per dimension, before anything is allocated, so the product cannot wrap.
     if (total > ConversionBudget::kElements) Check(ConversionBudget::Verdict::TooLarge);
-    result.bounds.push_back(bound);
+    bounds.push_back(bound);
   }
-  Check(budget.Spend(total));
-  if (total == 0) return Value::array(std::move(result));
+  return total;
+}
 
+// Reads the array's `total` elements of type `type`; false where its data cannot be reached.
+bool ReadElements(SAFEARRAY* array, const VariantType& type, uint64_t total,
+                  ConversionBudget& budget, std::vector<Value>& elements) {
   const LockedSafeArray access(array);
-  if (access.data() == nullptr) return Value::unsupported(name);
-  result.elements.reserve(static_cast<size_t>(total));
+  if (access.data() == nullptr) return false;
+  elements.reserve(static_cast<size_t>(total));
   for (uint64_t i = 0; i < total; ++i) {
-    const unsigned char* data = access.data() + i * elementSize;
-    if (elementType == VT_VARIANT) {
-      result.elements.push_back(Convert(*reinterpret_cast<const VARIANT*>(data), budget));
+    const unsigned char* data = access.data() + i * type.elementSize;
+    if (type.type == VT_VARIANT) {
+      elements.push_back(Convert(*reinterpret_cast<const VARIANT*>(data), budget));
       continue;
     }
     // Any other element is read through a by-reference VARIANT, so every element type takes the
     // same path as a single value does.
     VARIANT element;
     VariantInit(&element);
-    element.vt = static_cast<VARTYPE>(VT_BYREF | elementType);
+    element.vt = static_cast<VARTYPE>(VT_BYREF | type.type);
     element.byref = const_cast<unsigned char*>(data);
-    result.elements.push_back(Convert(element, budget));
+    elements.push_back(Convert(element, budget));
+  }
+  return true;
+}
+
+Value ConvertArray(VARTYPE declared, SAFEARRAY* array, ConversionBudget& budget) {
+  const std::string name = VariantTypeName(static_cast<VARTYPE>(VT_ARRAY | declared));
+  if (array == nullptr) return Value::unsupported(name + " (null)");
+  Check(budget.Follow(array));
+  const VariantType* type = ElementType(declared, array);
+  if (type == nullptr) return Value::unsupported(name);
+  ValueArray result;
+  const std::optional<uint64_t> total = ReadBounds(array, result.bounds);
+  if (!total) return Value::unsupported(name);
+  Check(budget.Spend(*total));
+  if (*total > 0 && !ReadElements(array, *type, *total, budget, result.elements)) {
+    return Value::unsupported(name);
   }
   return Value::array(std::move(result));
 }
