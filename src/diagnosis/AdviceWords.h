@@ -2,8 +2,8 @@
 
 namespace velmaris {
 
-// The line that ends advice to act on the PC before another try: the verdict's and the
-// renumbering steps'.
+// The line that ends advice to act on the PC before another try: the verdict's, the
+// renumbering steps' and the acquisition component's causes'.
 inline constexpr const char* kRunAgain = "Luego vuelve a ejecutar este diagnóstico.";
 
 }  // namespace velmaris

@@ -18,7 +18,9 @@ enum class ClassesRoot { None, User, Machine };
 // A reading of the registration or of a file that failed, and why: a Win32 error code, or a
 // failure of the program itself with its description.
 struct ComponentReadFailure {
-  std::string what;  // the key, value or file that could not be read, as the report names it
+  // The key, value or file that could not be read, as Windows names it (a key's full path, a
+  // file's path): the report writes "No se pudo leer <what>: <why>."
+  std::string what;
   uint32_t error = 0;
   std::string description{};
 };
@@ -30,11 +32,15 @@ struct ComponentRegistration {
   std::string classId{};  // "{...}", as CLSIDFromProgID gives it; empty when it gives none
   std::string treatAs{};  // the class's TreatAs, empty when it has none
   ClassesRoot serverFrom = ClassesRoot::None;  // where the class's InprocServer32 was found
-  std::string serverValue{};  // its default value as registered
-  std::string serverPath{};   // expanded, unquoted, a bare name found as the loader finds it
-  bool elevated = false;      // administrator rights on Vista and later
-  bool wow64 = false;         // a 32-bit process on 64-bit Windows
-  // Only where wow64: the other view (the 64-bit one) has the ProgID, or the class's server.
+  std::string serverValue{};                   // its default value as registered
+  std::string serverPath{};  // expanded, unquoted, a bare name found as the loader finds it
+  bool elevated = false;     // administrator rights on Vista and later
+  // Where elevated: the ProgID or the class's InprocServer32 is only in this user's classes,
+  // which COM then ignores (a root of User read while elevated counts the same).
+  bool userClassesOnly = false;
+  bool wow64 = false;  // a 32-bit process on 64-bit Windows
+  // Only where there is another registry view (the 64-bit one for a 32-bit process on 64-bit
+  // Windows, the 32-bit one for a 64-bit process): it has the ProgID, or the class's server.
   bool otherViewHasProgId = false;
   bool otherViewHasServer = false;
   std::vector<ComponentReadFailure> unread{};
@@ -42,7 +48,7 @@ struct ComponentRegistration {
 
 // The component's file, where the registration names one.
 struct ComponentFile {
-  bool exists = false;
+  bool exists = false;  // false with an entry in unread: whether it exists could not be told
   std::optional<std::array<uint16_t, 4>> version{};  // VS_FIXEDFILEINFO's file version
   std::vector<ComponentReadFailure> unread{};
 };
