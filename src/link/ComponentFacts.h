@@ -30,11 +30,15 @@ struct ComponentRegistration {
   std::string classId{};  // "{...}", as CLSIDFromProgID gives it; empty when it gives none
   std::string treatAs{};  // the class's TreatAs, empty when it has none
   ClassesRoot serverFrom = ClassesRoot::None;  // where the class's InprocServer32 was found
-  std::string serverValue{};  // its default value as registered
-  std::string serverPath{};   // expanded, unquoted, a bare name found as the loader finds it
-  bool elevated = false;      // administrator rights on Vista and later
-  bool wow64 = false;         // a 32-bit process on 64-bit Windows
-  // Only where wow64: the other view (the 64-bit one) has the ProgID, or the class's server.
+  std::string serverValue{};                   // its default value as registered
+  std::string serverPath{};  // expanded, unquoted, a bare name found as the loader finds it
+  bool elevated = false;     // administrator rights on Vista and later
+  // Where elevated: the ProgID or the class's InprocServer32 is only in this user's classes,
+  // which COM then ignores (a root of User read while elevated counts the same).
+  bool userClassesOnly = false;
+  bool wow64 = false;  // a 32-bit process on 64-bit Windows
+  // Only where there is another registry view (the 64-bit one for a 32-bit process on 64-bit
+  // Windows, the 32-bit one for a 64-bit process): it has the ProgID, or the class's server.
   bool otherViewHasProgId = false;
   bool otherViewHasServer = false;
   std::vector<ComponentReadFailure> unread{};

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Failure.h"
+
 namespace velmaris {
 
 // A side-by-side assembly that a file's manifest binds to (its dependentAssembly's
@@ -19,6 +21,17 @@ struct AssemblyIdentity {
   std::string type{};
 };
 
+// What the edge throws when Windows refuses to answer: the Win32 error it gave.
+class WindowsReadFailure : public Failure {
+ public:
+  explicit WindowsReadFailure(uint32_t error)
+      : Failure(kToolSource, "Error " + std::to_string(error) + " de Windows"), error_(error) {}
+  uint32_t error() const { return error_; }
+
+ private:
+  uint32_t error_;
+};
+
 // A DLL where the loader would find it.
 struct FoundFile {
   std::string path;
@@ -26,8 +39,9 @@ struct FoundFile {
 };
 
 // The Windows edge: files as the loader finds them when COM loads the component by its full
-// path. Paths and names are UTF-8. Every method may throw Failure when Windows cannot answer (the
-// walk then names what could not be read and why); none runs code of the file it reads.
+// path. Paths and names are UTF-8. Every method may throw Failure, a WindowsReadFailure where
+// Windows gave an error, when it cannot answer (the walk then names what could not be read and
+// why); none runs code of the file it reads.
 class ComponentFiles {
  public:
   virtual ~ComponentFiles() = default;
