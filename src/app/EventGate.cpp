@@ -12,7 +12,8 @@ bool IsCloseRequest(FormEvent event) {
 }
 
 bool HasAButton(FormEvent kept) {
-  return kept != FormEvent::CloseRequest && kept != FormEvent::PortCheck_Done;
+  return kept != FormEvent::CloseRequest && kept != FormEvent::PortCheck_Done &&
+         kept != FormEvent::Form_Loaded;
 }
 
 // Marks an event as running for as long as it lives, whatever way it ends.

@@ -20,6 +20,7 @@
 #include "link/UnavailableControl.h"
 #include "link/win32/ActiveXHost.h"
 #include "link/win32/DispatchControl.h"
+#include "link/win32/WindowsComponentLookup.h"
 #include "platform/win32/OSVersionQuery.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
@@ -45,9 +46,12 @@ HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmari
                                               ambience);
     auto control = std::make_unique<velmaris::DispatchControl>(host->dispatch());
     return {std::move(host), std::move(control)};
+  } catch (const velmaris::ComponentFault& fault) {
+    return {nullptr, std::make_unique<velmaris::UnavailableControl>(fault)};
   } catch (const Failure& failure) {
-    return {nullptr, std::make_unique<velmaris::UnavailableControl>(failure.source(),
-                                                                    failure.description())};
+    return {nullptr, std::make_unique<velmaris::UnavailableControl>(
+                         velmaris::ComponentFault(failure.source(), failure.description(),
+                                                  velmaris::ToolFailure(failure.description())))};
   }
 }
 
@@ -68,8 +72,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     const velmaris::ScreenDpi dpi = velmaris::ReadScreenDpi();
     auto window = velmaris::MainWindow::Create(instance, dpi);
     HostedControl QelCtrlMain1 = HostAcquisitionControl(*window, dpi);
+    velmaris::WindowsComponentLookup component;
     velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel,
-                          &velmaris::ReadWindowsDevices, window->portCheck());
+                          &velmaris::ReadWindowsDevices, window->portCheck(), component);
     // The form no longer reaches the control once it unloads; the host goes first, so the
     // control is deactivated and closed before its last reference is released.
     window->OnUnload([&QelCtrlMain1] {

@@ -107,7 +107,10 @@ void MainWindow::CreateControls() {
   FitVerticalScrollBar(Control(kTxtInfo));
 }
 
-void MainWindow::Load() { Raise(FormEvent::Form_Load); }
+void MainWindow::Load() {
+  Raise(FormEvent::Form_Load);
+  Raise(FormEvent::Form_Loaded);
+}
 
 void MainWindow::RunMessageLoop() {
   MSG message;

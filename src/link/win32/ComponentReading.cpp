@@ -126,19 +126,19 @@ bool IsElevated(std::vector<ComponentReadFailure>& unread) {
   return false;
 }
 
-// Whether the registry has a view of the other width: on 64-bit Windows only. Windows XP before
-// its second service pack lacks IsWow64Process.
-bool HasOtherView() {
-#ifdef _WIN64
-  return true;
-#else
+// A 32-bit process on 64-bit Windows. Windows XP before its second service pack lacks
+// IsWow64Process.
+bool IsWow64() {
   using IsWow64Function = BOOL(WINAPI*)(HANDLE, PBOOL);
   const auto isWow64 = reinterpret_cast<IsWow64Function>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
   BOOL wow64 = FALSE;
   return isWow64 != nullptr && isWow64(GetCurrentProcess(), &wow64) && wow64;
-#endif
 }
+
+// Whether the registry has a view of the other width: on 64-bit Windows only, where a 64-bit
+// process always runs.
+bool HasOtherView(bool wow64) { return sizeof(void*) == 8 || wow64; }
 
 std::wstring ClassText(const CLSID& clsid) {
   wchar_t text[40] = {};
@@ -188,9 +188,11 @@ ClassesValue ServerOf(ClassesReader& reader, const std::wstring& classId, REGSAM
   return reader.Read(L"CLSID\\" + created + L"\\InprocServer32", view);
 }
 
+// A file without a version record, or no module at all (its header then tells what it is).
 bool IsWithoutVersionRecord(DWORD error) {
   return error == ERROR_RESOURCE_DATA_NOT_FOUND || error == ERROR_RESOURCE_TYPE_NOT_FOUND ||
-         error == ERROR_RESOURCE_NAME_NOT_FOUND || error == ERROR_RESOURCE_LANG_NOT_FOUND;
+         error == ERROR_RESOURCE_NAME_NOT_FOUND || error == ERROR_RESOURCE_LANG_NOT_FOUND ||
+         error == ERROR_BAD_EXE_FORMAT || error == ERROR_BAD_FORMAT;
 }
 
 }  // namespace
@@ -198,7 +200,7 @@ bool IsWithoutVersionRecord(DWORD error) {
 ComponentRegistration ReadComponentRegistration(const std::string& progId) {
   ComponentRegistration registration{progId};
   registration.elevated = IsElevated(registration.unread);
-  registration.wow64 = HasOtherView();
+  registration.wow64 = IsWow64();
   ClassesReader reader(registration.elevated, registration.unread);
 
   const std::wstring name = Widen(progId);
@@ -223,7 +225,10 @@ ComponentRegistration ReadComponentRegistration(const std::string& progId) {
     registration.serverPath = Narrow(ServerPath(server, registration.unread, "InprocServer32"));
   }
 
-  if (!registration.wow64) return registration;
+  registration.userClassesOnly =
+      registration.elevated && (registration.progIdFrom == ClassesRoot::User ||
+                                registration.serverFrom == ClassesRoot::User);
+  if (!HasOtherView(registration.wow64)) return registration;
   std::wstring otherClass = classId;
   if (registration.progIdFrom == ClassesRoot::None) {
     const ClassesValue other = reader.Read(name + L"\\CLSID", kOtherView);
@@ -250,7 +255,7 @@ ComponentFile ReadComponentFile(const std::string& path) {
   file.exists = (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   if (!file.exists) return file;
 
-  const std::string what = path + " (registro de versión)";
+  const std::string what = "el registro de versión de " + path;
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(name.c_str(), &ignored);
   if (size == 0) {

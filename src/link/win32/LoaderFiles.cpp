@@ -4,10 +4,8 @@
 
 #include <algorithm>
 
-#include "common/Failure.h"
 #include "common/win32/Scoped.h"
 #include "common/win32/Utf16.h"
-#include "diagnosis/WindowsWords.h"
 
 namespace velmaris {
 
@@ -23,9 +21,8 @@ const wchar_t* const kOwnArchitecture = L"amd64";
 const wchar_t* const kOwnArchitecture = L"x86";
 #endif
 
-[[noreturn]] void FailToRead(const std::wstring& what, DWORD error) {
-  throw Failure(Narrow(what), WindowsErrorText(error));
-}
+// The walk names the file or key itself.
+[[noreturn]] void FailToRead(DWORD error) { throw WindowsReadFailure(error); }
 
 std::wstring Lower(std::wstring text) {
   if (!text.empty()) CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
@@ -177,11 +174,11 @@ std::optional<std::vector<uint8_t>> LoaderFiles::Read(const std::string& path, s
   if (opened == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (IsAbsence(error)) return std::nullopt;
-    FailToRead(name, error);
+    FailToRead(error);
   }
   const UniqueHandle file(opened);
   LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(opened, &size)) FailToRead(name, GetLastError());
+  if (!GetFileSizeEx(opened, &size)) FailToRead(GetLastError());
   const uint64_t available = static_cast<uint64_t>(size.QuadPart);
   std::vector<uint8_t> bytes(static_cast<size_t>(std::min<uint64_t>(available, limit)));
   size_t done = 0;
@@ -189,7 +186,7 @@ std::optional<std::vector<uint8_t>> LoaderFiles::Read(const std::string& path, s
     const DWORD wanted = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
     DWORD read = 0;
     if (!ReadFile(opened, bytes.data() + done, wanted, &read, nullptr)) {
-      FailToRead(name, GetLastError());
+      FailToRead(GetLastError());
     }
     if (read == 0) break;  // the file got shorter meanwhile
     done += read;
@@ -226,7 +223,7 @@ std::optional<FoundFile> LoaderFiles::LocateInAssembly(const AssemblyIdentity& a
   if (search.get() == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (IsAbsence(error) || error == ERROR_NO_MORE_FILES) return std::nullopt;
-    FailToRead(pattern, error);
+    FailToRead(error);
   }
   // The version the manifest names first; failing that, a later build that policy redirects to.
   const std::wstring wanted = Widen(assembly.version);
@@ -255,7 +252,7 @@ bool LoaderFiles::IsKnownDll(const std::wstring& name) {
     const LONG result =
         RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKnownDllsKey, 0, KEY_QUERY_VALUE, &opened);
     if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
-      FailToRead(std::wstring(L"HKLM\\") + kKnownDllsKey, static_cast<DWORD>(result));
+      FailToRead(static_cast<DWORD>(result));
     }
     const UniqueKey key(opened);
     for (DWORD index = 0; opened != nullptr; ++index) {
@@ -269,7 +266,7 @@ bool LoaderFiles::IsKnownDll(const std::wstring& name) {
       if (status == ERROR_NO_MORE_ITEMS) break;
       if (status == ERROR_MORE_DATA) continue;  // no DLL name is that long
       if (status != ERROR_SUCCESS) {
-        FailToRead(std::wstring(L"HKLM\\") + kKnownDllsKey, static_cast<DWORD>(status));
+        FailToRead(static_cast<DWORD>(status));
       }
       if (type == REG_SZ) names.push_back(Lower(data));
     }
