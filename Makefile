@@ -87,7 +87,7 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz
-	@for target in conversions report; do \
+	@for target in conversions report component; do \
 	  mkdir -p build/fuzz/corpus/$$target build/fuzz/findings && \
 	  build/fuzz/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=build/fuzz/findings/$$target- \

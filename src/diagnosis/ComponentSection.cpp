@@ -1,6 +1,8 @@
 #include "diagnosis/ComponentSection.h"
 
 #include <exception>
+#include <initializer_list>
+#include <string_view>
 
 #include "common/ReportRule.h"
 #include "diagnosis/Verdict.h"
@@ -17,10 +19,94 @@ using Lines = std::vector<std::string>;
 using Stage = ComponentFailure::Stage;
 
 const char* const kTitle = "EL COMPONENTE DE ADQUISICIÓN";
-const char* const kCause = "Causa más probable: ";
-const char* const kReinstall = "Reinstala el software de Velmaris como administrador.";
 const char* const kNamed = "Componente de adquisición: ";
 constexpr uint32_t kMemberNotFound = 0x80020003;  // DISP_E_MEMBERNOTFOUND
+
+// The causes' lines, in the order they are tried. Each '@' stands for a text given with the
+// cause, in order; a text from Windows comes guarded.
+#define VELMARIS_CAUSE "Causa más probable: "
+#define VELMARIS_REINSTALL "Reinstala el software de Velmaris como administrador."
+const char* const kOtherViewOnly[] = {
+    VELMARIS_CAUSE "el componente de adquisición está registrado",
+    "solo para programas de @ bits, y este diagnóstico es de @ bits:",
+    "  @",
+    "Reinstala el software de Velmaris como administrador,",
+    "con su instalador de @ bits.",
+    kRunAgain,
+    nullptr};
+const char* const kIgnoredUserClasses[] = {
+    VELMARIS_CAUSE "el componente de adquisición está registrado",
+    "solo para este usuario, y como administrador Windows no lo usa:",
+    "  @",
+    "Ejecuta el diagnóstico sin permisos de administrador,",
+    "o reinstala el software de Velmaris como administrador.",
+    kRunAgain,
+    nullptr};
+const char* const kNoProgId[] = {VELMARIS_CAUSE "el componente de adquisición no está registrado:",
+                                 "  @", VELMARIS_REINSTALL, kRunAgain, nullptr};
+const char* const kNoServer[] = {VELMARIS_CAUSE "el componente de adquisición está mal registrado:",
+                                 "  su clase @ no indica qué archivo cargar.", VELMARIS_REINSTALL,
+                                 kRunAgain, nullptr};
+const char* const kFileMissing[] = {
+    VELMARIS_CAUSE "falta el archivo del componente de adquisición:", "  @", VELMARIS_REINSTALL,
+    kRunAgain, nullptr};
+const char* const kWrongKind[] = {
+    VELMARIS_CAUSE "el archivo del componente de adquisición",           "@:",      "  @",
+    "Reinstala el software de Velmaris en su versión para este equipo.", kRunAgain, nullptr};
+const char* const kDllMissing[] = {
+    VELMARIS_CAUSE "falta una DLL que el componente",
+    "de adquisición necesita para cargarse:",
+    "  @ (la necesita @)",
+    "Reinstala el software de Velmaris, que instala lo que necesita.",
+    kRunAgain,
+    nullptr};
+const char* const kOldDll[] = {VELMARIS_CAUSE "una DLL que el componente de adquisición necesita",
+                               "es una versión más antigua, sin su función @:",
+                               "  @",
+                               "Reinstala el software de Velmaris, o quita esa copia antigua",
+                               "de la carpeta donde está.",
+                               kRunAgain,
+                               nullptr};
+// Windows' own copy: removing it would break Windows.
+const char* const kOldWindowsDll[] = {VELMARIS_CAUSE
+                                      "una DLL que el componente de adquisición necesita",
+                                      "es una versión más antigua, sin su función @:",
+                                      "  @",
+                                      "Es de Windows: actualiza Windows, o instala la versión",
+                                      "del software de Velmaris para esta versión de Windows.",
+                                      kRunAgain,
+                                      nullptr};
+const char* const kTooOld[] = {VELMARIS_CAUSE "el componente de adquisición es antiguo:", "  @",
+                               "Actualiza el software de Velmaris a la versión 3.6.0 o posterior.",
+                               kRunAgain, nullptr};
+const char* const kOtherFailure[] = {VELMARIS_CAUSE "un fallo del componente de adquisición:",
+                                     "  @.", VELMARIS_REINSTALL, kRunAgain, nullptr};
+#undef VELMARIS_CAUSE
+#undef VELMARIS_REINSTALL
+
+// The parts joined: one place that builds the section's lines, which keeps the program small.
+std::string Cat(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (std::string_view part : parts) text += part;
+  return text;
+}
+
+// Adds a cause's lines, each '@' replaced by the next of `texts`. Always true: the cause decided.
+bool Fill(Lines& lines, const char* const* cause, std::initializer_list<std::string_view> texts) {
+  const std::string_view* text = texts.begin();
+  for (; *cause != nullptr; ++cause) {
+    std::string filled;
+    for (const char* c = *cause; *c != '\0'; ++c) {
+      if (*c == '@' && text != texts.end()) {
+        filled += *text++;
+      } else {
+        filled += *c;
+      }
+    }
+    lines.push_back(std::move(filled));
+  }
+  return true;
+}
 
 // What a module is built for: "de 64 bits (x64)".
 std::string MachineText(uint16_t machine) {
@@ -38,17 +124,21 @@ std::string MachineText(uint16_t machine) {
     case 0x200:
       return "de 64 bits para Itanium";
     default:
-      return "para otro procesador (máquina 0x" + UpperHex(machine, 4) + ")";
+      return Cat({"para otro procesador (máquina 0x", UpperHex(machine, 4), ")"});
   }
 }
 
-std::string Indented(const std::string& windowsText) { return "  " + Shown(windowsText); }
+std::string Version(const std::array<uint16_t, 4>& version) {
+  std::string text;
+  for (uint16_t number : version) text += Cat({text.empty() ? "" : ".", std::to_string(number)});
+  return text;
+}
 
 std::string ReadFailureLine(const ComponentReadFailure& failure) {
   std::string why =
       failure.error != 0 ? WindowsErrorText(failure.error) : Shown(failure.description);
   if (why.empty()) why = "Error del programa";
-  return Sentence("No se pudo leer " + Shown(failure.what) + ": " + why);
+  return Sentence(Cat({"No se pudo leer ", Shown(failure.what), ": ", why}));
 }
 
 // "0x80070005 (Acceso denegado)", Windows' own message without its line end and full stop.
@@ -58,12 +148,13 @@ std::string ErrorText(const ComponentFailure& failure) {
          (static_cast<unsigned char>(message.back()) <= ' ' || message.back() == '.')) {
     message.pop_back();
   }
-  if (failure.hresult == 0 && !message.empty()) return Shown(message);
+  message = Shown(message);
+  if (failure.hresult == 0 && !message.empty()) return message;
   const std::string code = HexCode(failure.hresult);
-  return message.empty() ? code : code + " (" + Shown(message) + ")";
+  return message.empty() ? code : Cat({code, " (", message, ")"});
 }
 
-// ---- The causes, in the order they are tried.
+// ---- Which cause applies.
 
 // Registered only in this user's classes, which COM ignores for a process with administrator
 // rights.
@@ -73,162 +164,98 @@ bool IgnoredUserClasses(const ComponentRegistration& registration) {
                                     registration.serverFrom == ClassesRoot::User));
 }
 
-Lines NotRegisteredCause(const ComponentRegistration& registration, uint16_t expectedMachine) {
-  const bool noClass = registration.classId.empty();
-  if ((noClass && registration.otherViewHasProgId) ||
-      (!noClass && registration.otherViewHasServer)) {
-    const bool wide = expectedMachine == kMachineAmd64;
-    return {std::string(kCause) + "el componente de adquisición está registrado",
-            std::string("solo para programas de ") + (wide ? "32" : "64") +
-                " bits, y este diagnóstico es de " + (wide ? "64" : "32") + " bits:",
-            Indented(registration.progId),
-            "Reinstala el software de Velmaris como administrador,",
-            std::string("con su instalador de ") + (wide ? "64" : "32") + " bits.",
-            kRunAgain};
-  }
-  if (IgnoredUserClasses(registration)) {
-    return {std::string(kCause) + "el componente de adquisición está registrado",
-            "solo para este usuario, y como administrador Windows no lo usa:",
-            Indented(registration.progId),
-            "Ejecuta el diagnóstico sin permisos de administrador,",
-            "o reinstala el software de Velmaris como administrador.",
-            kRunAgain};
-  }
-  if (noClass) {
-    return {std::string(kCause) + "el componente de adquisición no está registrado:",
-            Indented(registration.progId), kReinstall, kRunAgain};
-  }
-  return {std::string(kCause) + "el componente de adquisición está mal registrado:",
-          "  su clase " + Shown(registration.classId) + " no indica qué archivo cargar.",
-          kReinstall, kRunAgain};
-}
-
-Lines Missing(const std::string& path) {
-  return {std::string(kCause) + "falta el archivo del componente de adquisición:", Indented(path),
-          kReinstall, kRunAgain};
-}
-
-// Why the component's file cannot be this program's component; empty when it can.
-std::string WrongKind(const PeImage& image, uint16_t expectedMachine) {
-  if (image.problem == PeProblem::NotPe) return "no es una DLL de Windows";
-  if (image.machine != 0 && image.machine != expectedMachine) {
-    return "es " + MachineText(image.machine) + " y este diagnóstico necesita uno " +
-           MachineText(expectedMachine);
-  }
-  if (image.problem == PeProblem::Damaged) return "está dañado o incompleto";
-  if (!image.dll) return "es un programa, no una DLL";
-  return "";
-}
-
-Lines FileCause(const std::string& path, const std::string& wrongKind) {
-  return {std::string(kCause) + "el archivo del componente de adquisición", wrongKind + ":",
-          Indented(path), "Reinstala el software de Velmaris en su versión para este equipo.",
-          kRunAgain};
-}
-
-Lines MissingDllCause(const MissingDll& missing) {
-  return {std::string(kCause) + "falta una DLL que el componente",
-          "de adquisición necesita para cargarse:",
-          Indented(missing.name) + " (la necesita " + Shown(missing.neededBy) + ")",
-          "Reinstala el software de Velmaris, que instala lo que necesita.", kRunAgain};
-}
-
-Lines MissingFunctionCause(const MissingFunction& missing) {
-  const std::string function = missing.function.name.empty()
-                                   ? "número " + std::to_string(missing.function.ordinal)
-                                   : Shown(missing.function.name);
-  Lines lines = {std::string(kCause) + "una DLL que el componente de adquisición necesita",
-                 "es una versión más antigua, sin su función " + function + ":",
-                 Indented(missing.foundAt.path)};
-  if (missing.foundAt.inSystemFolder) {
-    // Windows' own copy: removing it would break Windows.
-    lines.push_back("Es de Windows: actualiza Windows, o instala la versión");
-    lines.push_back("del software de Velmaris para esta versión de Windows.");
-  } else {
-    lines.push_back("Reinstala el software de Velmaris, o quita esa copia antigua");
-    lines.push_back("de la carpeta donde está.");
-  }
-  lines.push_back(kRunAgain);
-  return lines;
-}
-
-Lines TooOld(const ComponentFailure& failure) {
-  return {std::string(kCause) + "el componente de adquisición es antiguo:",
-          failure.operation.empty() ? "  le falta una operación que usa este diagnóstico."
-                                    : "  no tiene la operación " + Shown(failure.operation) + ".",
-          "Actualiza el software de Velmaris a la versión 3.6.0 o posterior.", kRunAgain};
-}
-
-Lines OtherFailure(const ComponentFailure& failure) {
-  return {std::string(kCause) + "un fallo del componente de adquisición:",
-          "  " + ErrorText(failure) + ".", kReinstall, kRunAgain};
-}
-
 // Where COM, reading this process's registry view, cannot find the component's file.
 bool NotRegistered(const ComponentRegistration& registration) {
   return registration.classId.empty() || registration.serverFrom == ClassesRoot::None ||
          registration.serverPath.empty() || IgnoredUserClasses(registration);
 }
 
-// The cause of a failed creation that the registration, the file and the DLLs it needs show;
-// empty where they show none.
-Lines CreationCause(const ComponentRegistration& registration, const ComponentFile& file,
-                    ComponentFiles& files, uint16_t expectedMachine, DependencyWalk& walk) {
-  // A key that could not be read may hold the class's file; COM's own answer (no class) and
-  // the per-user classes that COM ignores decide all the same.
-  if (NotRegistered(registration) && (registration.unread.empty() || registration.classId.empty() ||
-                                      IgnoredUserClasses(registration))) {
-    return NotRegisteredCause(registration, expectedMachine);
+bool NotRegisteredCause(Lines& lines, const ComponentRegistration& registration,
+                        uint16_t expectedMachine) {
+  const bool noClass = registration.classId.empty();
+  const std::string progId = Shown(registration.progId);
+  if ((noClass && registration.otherViewHasProgId) ||
+      (!noClass && registration.otherViewHasServer)) {
+    const bool wide = expectedMachine == kMachineAmd64;
+    const char* own = wide ? "64" : "32";
+    return Fill(lines, kOtherViewOnly, {wide ? "32" : "64", own, progId, own});
   }
-  if (!registration.unread.empty() || !file.unread.empty()) return {};
+  if (IgnoredUserClasses(registration)) return Fill(lines, kIgnoredUserClasses, {progId});
+  if (noClass) return Fill(lines, kNoProgId, {progId});
+  return Fill(lines, kNoServer, {Shown(registration.classId)});
+}
+
+// Why the component's file cannot be this program's component; empty when it can.
+std::string WrongKind(const PeImage& image, uint16_t expectedMachine) {
+  if (image.problem == PeProblem::NotPe) return "no es una DLL de Windows";
+  if (image.machine != 0 && image.machine != expectedMachine) {
+    return Cat({"es ", MachineText(image.machine), " y este diagnóstico necesita uno ",
+                MachineText(expectedMachine)});
+  }
+  if (image.problem == PeProblem::Damaged) return "está dañado o incompleto";
+  if (!image.dll) return "es un programa, no una DLL";
+  return "";
+}
+
+// Adds the cause of a failed creation that the registration, the file and the DLLs it needs
+// show; false where they show none.
+bool CreationCause(Lines& lines, const ComponentRegistration& registration,
+                   const ComponentFile& file, ComponentFiles& files, uint16_t expectedMachine,
+                   DependencyWalk& walk) {
+  if (NotRegistered(registration)) {
+    // A key that could not be read may hold the class's file; COM's own answer (no class) and
+    // the per-user classes that COM ignores decide all the same.
+    return (registration.unread.empty() || registration.classId.empty() ||
+            IgnoredUserClasses(registration)) &&
+           NotRegisteredCause(lines, registration, expectedMachine);
+  }
+  if (!file.exists && !file.unread.empty()) return false;  // whether it exists is not known
   const std::string& path = registration.serverPath;
-  if (!file.exists) return Missing(path);
   std::optional<std::vector<uint8_t>> bytes;
   try {
-    bytes = files.Read(path, kModuleReadLimit);
+    if (file.exists) bytes = files.Read(path, kModuleReadLimit);
   } catch (const Failure& failure) {
     walk.unread.push_back(ReadFailureOf(path, failure));
-    return {};
+    return false;
   }
-  if (!bytes) return Missing(path);
+  if (!bytes) return Fill(lines, kFileMissing, {Shown(path)});
   const PeImage image = ReadPeImage(bytes->data(), bytes->size());
   bytes.reset();
   const std::string wrongKind = WrongKind(image, expectedMachine);
-  if (!wrongKind.empty()) return FileCause(path, wrongKind);
+  if (!wrongKind.empty()) return Fill(lines, kWrongKind, {wrongKind, Shown(path)});
   walk = WalkDependencies(path, image, files);
-  if (walk.missingDll) return MissingDllCause(*walk.missingDll);
-  if (walk.missingFunction) return MissingFunctionCause(*walk.missingFunction);
-  return {};
+  if (const auto& missing = walk.missingDll) {
+    return Fill(lines, kDllMissing, {Shown(missing->name), Shown(missing->neededBy)});
+  }
+  if (const auto& missing = walk.missingFunction) {
+    const ImportedFunction& function = missing->function;
+    return Fill(lines, missing->foundAt.inSystemFolder ? kOldWindowsDll : kOldDll,
+                {function.name.empty() ? "número " + std::to_string(function.ordinal)
+                                       : Shown(function.name),
+                 Shown(missing->foundAt.path)});
+  }
+  return false;
 }
 
 // ---- The facts.
-
-std::string Version(const std::array<uint16_t, 4>& v) {
-  return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." +
-         std::to_string(v[3]);
-}
 
 std::string RootText(ClassesRoot root) {
   return root == ClassesRoot::User ? "las clases de este usuario" : "las clases del equipo";
 }
 
-Lines Facts(const ComponentRegistration& registration, const ComponentFile& file,
-            const ComponentFailure& failure, const DependencyWalk& walk) {
-  Lines lines;
-  std::string progId = "ProgID: " + Shown(registration.progId);
-  if (registration.classId.empty()) {
-    progId += ", sin clase registrada";
-  } else {
-    progId += ", clase " + Shown(registration.classId);
-    if (!registration.treatAs.empty())
-      progId += " (tratada como " + Shown(registration.treatAs) + ")";
-  }
-  lines.push_back(progId + ".");
+void AddFacts(Lines& lines, const ComponentRegistration& registration, const ComponentFile& file,
+              const ComponentFailure& failure, const DependencyWalk& walk) {
+  const std::string& classId = registration.classId;
+  lines.push_back(Cat({"ProgID: ", Shown(registration.progId),
+                       classId.empty() ? ", sin clase registrada" : ", clase ", Shown(classId),
+                       registration.treatAs.empty() ? "" : " (tratada como ",
+                       Shown(registration.treatAs), registration.treatAs.empty() ? "." : ")."}));
   const std::string& path = registration.serverPath;
-  if (!registration.classId.empty()) {
-    lines.push_back(Sentence("Archivo registrado: " + (path.empty() ? "ninguno" : Shown(path))));
+  if (!classId.empty()) {
+    lines.push_back(
+        Sentence(Cat({"Archivo registrado: ", path.empty() ? "ninguno" : Shown(path)})));
     if (!registration.serverValue.empty() && registration.serverValue != path) {
-      lines.push_back(Sentence("  En el registro: " + Shown(registration.serverValue)));
+      lines.push_back(Sentence(Cat({"  En el registro: ", Shown(registration.serverValue)})));
     }
   }
   if (!path.empty()) {
@@ -239,43 +266,33 @@ Lines Facts(const ComponentRegistration& registration, const ComponentFile& file
   const ClassesRoot progIdFrom = registration.progIdFrom, serverFrom = registration.serverFrom;
   if (progIdFrom != ClassesRoot::None &&
       (serverFrom == ClassesRoot::None || serverFrom == progIdFrom)) {
-    lines.push_back("Registrado en " + RootText(progIdFrom) + ".");
+    lines.push_back(Cat({"Registrado en ", RootText(progIdFrom), "."}));
   } else if (serverFrom != ClassesRoot::None) {
-    lines.push_back(
-        "ProgID registrado en " +
-        (progIdFrom == ClassesRoot::None ? std::string("ninguna clase") : RootText(progIdFrom)) +
-        "; su archivo, en " + RootText(serverFrom) + ".");
+    lines.push_back(Cat({"ProgID registrado en ",
+                         progIdFrom == ClassesRoot::None ? "ninguna clase" : RootText(progIdFrom),
+                         "; su archivo, en ", RootText(serverFrom), "."}));
   }
   if (registration.elevated) lines.push_back("Este diagnóstico se ejecuta como administrador.");
   if (file.exists) {
-    if (file.version) {
-      lines.push_back("Versión del archivo: " + Version(*file.version) + ".");
-    } else {
-      lines.push_back(file.unread.empty() ? "Versión del archivo: no la indica."
-                                          : "Versión del archivo: desconocida.");
-    }
+    lines.push_back(Cat({"Versión del archivo: ",
+                         file.version          ? Version(*file.version)
+                         : file.unread.empty() ? "no la indica"
+                                               : "desconocida",
+                         "."}));
   }
-  switch (failure.stage) {
-    case Stage::Creation:
-      lines.push_back("Error al crearlo: " + ErrorText(failure) + ".");
-      break;
-    case Stage::Call:
-      lines.push_back((failure.operation.empty()
-                           ? std::string("Error de una de sus operaciones: ")
-                           : "Error de su operación " + Shown(failure.operation) + ": ") +
-                      ErrorText(failure) + ".");
-      break;
-    case Stage::Tool:
-      lines.push_back("Error de este diagnóstico: " + ErrorText(failure) + ".");
-      break;
-  }
+  const bool named = failure.stage == Stage::Call && !failure.operation.empty();
+  lines.push_back(
+      Cat({failure.stage == Stage::Creation ? "Error al crearlo: "
+           : failure.stage == Stage::Tool   ? "Error de este diagnóstico: "
+           : named                          ? "Error de su operación "
+                                            : "Error de una de sus operaciones: ",
+           named ? Shown(failure.operation) : "", named ? ": " : "", ErrorText(failure), "."}));
   for (const auto* unread : {&registration.unread, &file.unread, &walk.unread}) {
     for (const ComponentReadFailure& failure : *unread) lines.push_back(ReadFailureLine(failure));
   }
   for (const std::string& damaged : walk.damaged) {
-    lines.push_back("No se pudo leer " + Shown(damaged) + ": no es una DLL válida.");
+    lines.push_back(Cat({"No se pudo leer ", Shown(damaged), ": no es una DLL válida."}));
   }
-  return lines;
 }
 
 Lines Heading() { return {kSectionRule, kTitle, kSectionRule}; }
@@ -285,19 +302,24 @@ Lines Section(const ComponentRegistration& registration, const ComponentFile& fi
   Lines lines = Heading();
   DependencyWalk walk;
   if (failure.stage != Stage::Tool) {
-    Lines cause;
-    if (failure.stage == Stage::Creation) {
-      cause = CreationCause(registration, file, files, expectedMachine, walk);
-    }
-    if (cause.empty()) {
-      cause = failure.stage == Stage::Call && failure.hresult == kMemberNotFound
-                  ? TooOld(failure)
-                  : OtherFailure(failure);
-    }
-    lines.insert(lines.end(), cause.begin(), cause.end());
+    const bool decided =
+        failure.stage == Stage::Creation
+            ? CreationCause(lines, registration, file, files, expectedMachine, walk)
+        : failure.hresult == kMemberNotFound
+            ? Fill(lines, kTooOld,
+                   {failure.operation.empty()
+                        ? "le falta una operación que usa este diagnóstico."
+                        : Cat({"no tiene la operación ", Shown(failure.operation), "."})})
+            : false;
+    if (!decided) Fill(lines, kOtherFailure, {ErrorText(failure)});
   }
-  const Lines facts = Facts(registration, file, failure, walk);
-  lines.insert(lines.end(), facts.begin(), facts.end());
+  AddFacts(lines, registration, file, failure, walk);
+  return lines;
+}
+
+Lines Undescribed(const char* what) {
+  Lines lines = Heading();
+  lines.push_back(Sentence(Cat({"No se pudo describir el componente", what})));
   return lines;
 }
 
@@ -310,13 +332,9 @@ std::vector<std::string> ComponentSection(const ComponentRegistration& registrat
   try {
     return Section(registration, file, failure, files, expectedMachine);
   } catch (const std::exception& error) {
-    Lines lines = Heading();
-    lines.push_back(Sentence("No se pudo describir el componente: " + Shown(error.what())));
-    return lines;
+    return Undescribed(Cat({": ", Shown(error.what())}).c_str());
   } catch (...) {
-    Lines lines = Heading();
-    lines.push_back("No se pudo describir el componente.");
-    return lines;
+    return Undescribed("");
   }
 }
 
@@ -324,33 +342,28 @@ std::vector<std::string> ComponentLines(const ComponentRegistration& registratio
                                         const ComponentFile& file) {
   try {
     if (NotRegistered(registration) && registration.unread.empty()) {
-      return {Sentence(kNamed + std::string("no está registrado (") + Shown(registration.progId) +
-                       ")")};
+      return {Cat({kNamed, "no está registrado (", Shown(registration.progId), ")."})};
     }
     std::string line = kNamed;
     if (registration.serverPath.empty()) {
       line += "no se pudo leer su registro.";
     } else {
-      line += Shown(registration.serverPath);
-      if (file.version) {
-        line += ", versión " + Version(*file.version) + ".";
-      } else if (!file.unread.empty()) {
-        line += ", versión desconocida.";
-      } else {
-        line += file.exists ? ", sin versión indicada." : ", que no existe.";
-      }
+      line += Cat({Shown(registration.serverPath),
+                   file.version           ? ", versión "
+                   : !file.unread.empty() ? ", versión desconocida."
+                   : file.exists          ? ", sin versión indicada."
+                                          : ", que no existe.",
+                   file.version ? Version(*file.version) : "", file.version ? "." : ""});
     }
     Lines lines = {line};
     for (const auto* unread : {&registration.unread, &file.unread}) {
       if (!unread->empty() && lines.size() < 2) {
-        lines.push_back("  " + ReadFailureLine(unread->front()));
+        lines.push_back(Cat({"  ", ReadFailureLine(unread->front())}));
       }
     }
     return lines;
-  } catch (const std::exception& error) {
-    return {Sentence(kNamed + std::string("no se pudo describir: ") + Shown(error.what()))};
   } catch (...) {
-    return {Sentence(kNamed + std::string("no se pudo describir"))};
+    return {Cat({kNamed, "no se pudo describir."})};
   }
 }
 

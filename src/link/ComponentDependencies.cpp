@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <deque>
-#include <map>
+#include <string_view>
 
 namespace velmaris {
 
@@ -11,15 +10,17 @@ namespace {
 
 constexpr uint32_t kFileNotFound = 2;
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
+// DLL names compare as Windows compares them, ignoring the case of ASCII letters.
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 // The API sets: Windows maps them to its own DLLs, whatever the folders hold.
-bool ResolvedByWindows(const std::string& lowerName) {
-  return lowerName.rfind("api-ms-win-", 0) == 0 || lowerName.rfind("ext-ms-", 0) == 0;
+bool ResolvedByWindows(std::string_view name) {
+  return SameName(name.substr(0, 11), "api-ms-win-") || SameName(name.substr(0, 7), "ext-ms-");
 }
 
 std::optional<FoundFile> Find(ComponentFiles& files, const std::vector<AssemblyIdentity>& bound,
@@ -30,10 +31,26 @@ std::optional<FoundFile> Find(ComponentFiles& files, const std::vector<AssemblyI
   return files.Locate(dll);
 }
 
-struct Pending {
+// A DLL looked for: the loader loads a name once. The name is the importing image's, which
+// stays in place for the walk.
+struct Found {
+  std::string_view name;
+  FoundFile where;
+  size_t followed;  // its index among the files read, kNotRead or kUnreadable
+};
+constexpr size_t kNotRead = ~size_t{0}, kUnreadable = kNotRead - 1;
+
+Found* Known(std::vector<Found>& found, std::string_view name) {
+  for (Found& dll : found) {
+    if (SameName(dll.name, name)) return &dll;
+  }
+  return nullptr;
+}
+
+struct Followed {
   std::string path;
-  PeImage image;
   size_t depth;
+  std::optional<PeImage> image;
 };
 
 }  // namespace
@@ -65,20 +82,20 @@ std::optional<PeImage> ReadModule(ComponentFiles& files, const std::string& path
 DependencyWalk WalkDependencies(const std::string& path, const PeImage& component,
                                 ComponentFiles& files) {
   DependencyWalk walk;
-  std::map<std::string, FoundFile> found;  // by lower-case name: the loader loads a name once
-  std::map<std::string, std::optional<PeImage>> read;  // nullopt: named in walk already
-  size_t filesRead = 0;
-  std::deque<Pending> pending;
-  pending.push_back({path, component, 0});
-  while (!pending.empty() && !walk.missingDll) {
-    const Pending file = std::move(pending.front());
-    pending.pop_front();
-    for (const ImportedDll& dll : file.image.imports) {
-      const std::string name = Lower(dll.name);
-      if (ResolvedByWindows(name) || found.count(name) != 0) continue;
+  std::vector<Found> found;
+  // The files read, breadth first; never more than reserved, so their images stay in place.
+  std::vector<Followed> followed;
+  followed.reserve(kDependencyFilesAtMost + 1);
+  followed.push_back({path, 0, std::nullopt});
+  for (size_t next = 0; next < followed.size() && !walk.missingDll; ++next) {
+    const Followed& file = followed[next];
+    const PeImage& image = next == 0 ? component : *file.image;
+    for (const ImportedDll& dll : image.imports) {
+      if (ResolvedByWindows(dll.name) || Known(found, dll.name) != nullptr) continue;
+      if (found.size() == kDllsLookedForAtMost) break;
       std::optional<FoundFile> where;
       try {
-        where = Find(files, file.image.assemblies, dll.name);
+        where = Find(files, image.assemblies, dll.name);
       } catch (const Failure& failure) {
         walk.unread.push_back(ReadFailureOf(dll.name, failure));
         continue;
@@ -87,30 +104,31 @@ DependencyWalk WalkDependencies(const std::string& path, const PeImage& componen
         walk.missingDll = MissingDll{dll.name, file.path};
         break;
       }
-      found[name] = *where;
+      found.push_back({dll.name, *where, kNotRead});
       if (where->inSystemFolder || file.depth >= kDependencyDepth ||
-          filesRead >= kDependencyFilesAtMost) {
+          followed.size() > kDependencyFilesAtMost) {
         continue;
       }
-      ++filesRead;
-      const std::optional<PeImage>& image = read[name] = ReadModule(files, where->path, walk);
-      if (image) pending.push_back({where->path, *image, file.depth + 1});
+      std::optional<PeImage> module = ReadModule(files, where->path, walk);
+      found.back().followed = module ? followed.size() : kUnreadable;
+      if (!module) continue;
+      followed.push_back({where->path, file.depth + 1, std::move(module)});
     }
   }
   if (walk.missingDll) return walk;
 
   for (const ImportedDll& dll : component.imports) {
-    const std::string name = Lower(dll.name);
-    const auto where = found.find(name);
-    if (where == found.end()) continue;  // resolved by Windows, or not looked for
-    auto image = read.find(name);
-    if (image == read.end()) {
-      image = read.emplace(name, ReadModule(files, where->second.path, walk)).first;
-    }
-    if (!image->second) continue;
+    const Found* known = Known(found, dll.name);
+    // Resolved by Windows, not looked for, or named as unreadable already.
+    if (known == nullptr || known->followed == kUnreadable) continue;
+    std::optional<PeImage> read;
+    if (known->followed == kNotRead) read = ReadModule(files, known->where.path, walk);
+    const std::optional<PeImage>& exports =
+        known->followed == kNotRead ? read : followed[known->followed].image;
+    if (!exports) continue;
     for (const ImportedFunction& function : dll.functions) {
-      if (!image->second->Exports(function)) {
-        walk.missingFunction = MissingFunction{dll.name, where->second, function};
+      if (!exports->Exports(function)) {
+        walk.missingFunction = MissingFunction{dll.name, known->where, function};
         return walk;
       }
     }

@@ -14,6 +14,8 @@ namespace velmaris {
 // How far the walk follows DLLs found outside the system folders, and how many it reads.
 inline constexpr size_t kDependencyDepth = 3;
 inline constexpr size_t kDependencyFilesAtMost = 64;
+// How many distinct DLLs it looks for: each costs the edge a search along the folders.
+inline constexpr size_t kDllsLookedForAtMost = 512;
 // The most of a file that is read: more than any component or runtime DLL.
 inline constexpr size_t kModuleReadLimit = size_t{32} << 20;
 

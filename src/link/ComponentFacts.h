@@ -18,7 +18,9 @@ enum class ClassesRoot { None, User, Machine };
 // A reading of the registration or of a file that failed, and why: a Win32 error code, or a
 // failure of the program itself with its description.
 struct ComponentReadFailure {
-  std::string what;  // the key, value or file that could not be read, as the report names it
+  // The key, value or file that could not be read, as Windows names it (a key's full path, a
+  // file's path): the report writes "No se pudo leer <what>: <why>."
+  std::string what;
   uint32_t error = 0;
   std::string description{};
 };
@@ -46,7 +48,7 @@ struct ComponentRegistration {
 
 // The component's file, where the registration names one.
 struct ComponentFile {
-  bool exists = false;
+  bool exists = false;  // false with an entry in unread: whether it exists could not be told
   std::optional<std::array<uint16_t, 4>> version{};  // VS_FIXEDFILEINFO's file version
   std::vector<ComponentReadFailure> unread{};
 };

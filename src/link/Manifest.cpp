@@ -10,42 +10,12 @@ namespace {
 // Longer values than any assembly's name or version are cut here.
 constexpr size_t kValueAtMost = 256;
 
-void AppendUtf8(std::string& text, uint32_t code) {
-  if (code < 0x80) {
-    text += static_cast<char>(code);
-  } else if (code < 0x800) {
-    text += static_cast<char>(0xC0 | (code >> 6));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    text += static_cast<char>(0xE0 | (code >> 12));
-    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | (code >> 18));
-    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// UTF-16LE without its mark as UTF-8; an unpaired surrogate becomes U+FFFD.
+// UTF-16LE without its mark, narrowed: what an assembly's identity holds is ASCII, and any other
+// character shows as '?'.
 std::string FromUtf16Le(std::string_view bytes) {
   std::string text;
-  text.reserve(bytes.size() / 2);
-  const auto unit = [&](size_t i) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i])) |
-           static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8;
-  };
-  const size_t units = bytes.size() / 2;
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t code = unit(i);
-    if (code >= 0xD800 && code < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 &&
-        unit(i + 1) < 0xE000) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (unit(++i) - 0xDC00);
-    } else if (code >= 0xD800 && code < 0xE000) {
-      code = 0xFFFD;
-    }
-    AppendUtf8(text, code);
+  for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
+    text += bytes[at + 1] == 0 && bytes[at] > 0 ? bytes[at] : '?';
   }
   return text;
 }
@@ -74,6 +44,15 @@ size_t TagEnd(std::string_view text, size_t open) {
   return std::string_view::npos;
 }
 
+const std::pair<std::string_view, std::string AssemblyIdentity::*> kIdentityAttributes[] = {
+    {"name", &AssemblyIdentity::name},
+    {"version", &AssemblyIdentity::version},
+    {"processorArchitecture", &AssemblyIdentity::processorArchitecture},
+    {"publicKeyToken", &AssemblyIdentity::publicKeyToken},
+    {"language", &AssemblyIdentity::language},
+    {"type", &AssemblyIdentity::type},
+};
+
 // The identity that the attributes of an assemblyIdentity tag give.
 AssemblyIdentity Identity(std::string_view attributes) {
   AssemblyIdentity identity;
@@ -94,15 +73,12 @@ AssemblyIdentity Identity(std::string_view attributes) {
     const char quote = attributes[at++];
     const size_t end = attributes.find(quote, at);
     if (end == std::string_view::npos) break;
-    const std::string value(attributes.substr(at, std::min(end - at, kValueAtMost)));
+    for (const auto& [attribute, member] : kIdentityAttributes) {
+      if (LocalName(name) == attribute) {
+        identity.*member = attributes.substr(at, std::min(end - at, kValueAtMost));
+      }
+    }
     at = end + 1;
-    const std::string_view local = LocalName(name);
-    if (local == "name") identity.name = value;
-    if (local == "version") identity.version = value;
-    if (local == "processorArchitecture") identity.processorArchitecture = value;
-    if (local == "publicKeyToken") identity.publicKeyToken = value;
-    if (local == "language") identity.language = value;
-    if (local == "type") identity.type = value;
   }
   return identity;
 }

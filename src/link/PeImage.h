@@ -37,15 +37,19 @@ struct PeImage {
   PeProblem problem = PeProblem::NotPe;
   uint16_t machine = 0;  // known once the file header was read, even when later parts are damaged
   bool dll = false;
-  std::vector<ImportedDll> imports;      // the import directory, not the delay-load one
-  std::vector<std::string> exportNames;  // sorted
-  std::vector<uint32_t> exportOrdinals;  // sorted; forwarded ones included
+  std::vector<ImportedDll> imports;  // the import directory, not the delay-load one
+  // The export table's names in its own order, which the loader takes as sorted and searches
+  // by halves, as Exports does; and from exportBase on, one byte per ordinal: 1 where it has an
+  // address (forwarded ones included), 0 for a gap.
+  std::vector<std::string> exportNames;
+  uint32_t exportBase = 0;
+  std::vector<uint8_t> exportOrdinals;
   // The side-by-side assemblies that the module's own manifest binds to (resource 2 for a DLL,
   // 1 for a program, as the loader takes them). A damaged resource tree reads as none: the
   // loader does not need it to map the module.
   std::vector<AssemblyIdentity> assemblies;
 
-  // Whether the export table has the function (forwarded exports count as present).
+  // Whether the loader finds the function in the export table (forwarded exports count).
   bool Exports(const ImportedFunction& function) const;
 };
 

@@ -62,6 +62,37 @@ Lines CauseOf(const Lines& section) {
   return cause;
 }
 
+// The cause lines shared by several cases.
+const Lines kIgnoredUserClasses = {
+    "Causa más probable: el componente de adquisición está registrado",
+    "solo para este usuario, y como administrador Windows no lo usa:",
+    "  QELCTRLLibCtl.QelCtrlMain",
+    "Ejecuta el diagnóstico sin permisos de administrador,",
+    "o reinstala el software de Velmaris como administrador.",
+    kRunAgain};
+Lines OtherViewOnly(const std::string& other, const std::string& own) {
+  return {"Causa más probable: el componente de adquisición está registrado",
+          "solo para programas de " + other + " bits, y este diagnóstico es de " + own + " bits:",
+          "  QELCTRLLibCtl.QelCtrlMain",
+          "Reinstala el software de Velmaris como administrador,",
+          "con su instalador de " + own + " bits.",
+          kRunAgain};
+}
+Lines WrongKind(const std::string& what) {
+  return {"Causa más probable: el archivo del componente de adquisición", what + ":",
+          "  C:\\Velmaris\\QelCtrl.dll",
+          "Reinstala el software de Velmaris en su versión para este equipo.", kRunAgain};
+}
+Lines MissingDll(const std::string& line) {
+  return {"Causa más probable: falta una DLL que el componente",
+          "de adquisición necesita para cargarse:", line,
+          "Reinstala el software de Velmaris, que instala lo que necesita.", kRunAgain};
+}
+Lines OtherFailure(const std::string& error) {
+  return {"Causa más probable: un fallo del componente de adquisición:", "  " + error + ".",
+          kReinstall, kRunAgain};
+}
+
 struct Case {
   const char* what;
   std::function<void(Component&)> arrange;
@@ -81,20 +112,14 @@ const Case kCases[] = {
        c.registration = {"QELCTRLLibCtl.QelCtrlMain"};
        c.registration.otherViewHasProgId = true;
      },
-     {"Causa más probable: el componente de adquisición está registrado",
-      "solo para programas de 64 bits, y este diagnóstico es de 32 bits:",
-      "  QELCTRLLibCtl.QelCtrlMain", "Reinstala el software de Velmaris como administrador,",
-      "con su instalador de 32 bits.", kRunAgain}},
+     OtherViewOnly("64", "32")},
     {"class's server in the 32-bit view only, seen from a 64-bit build",
      [](Component& c) {
        c.registration.serverFrom = ClassesRoot::None;
        c.registration.serverValue = c.registration.serverPath = "";
        c.registration.otherViewHasServer = true;
      },
-     {"Causa más probable: el componente de adquisición está registrado",
-      "solo para programas de 32 bits, y este diagnóstico es de 64 bits:",
-      "  QELCTRLLibCtl.QelCtrlMain", "Reinstala el software de Velmaris como administrador,",
-      "con su instalador de 64 bits.", kRunAgain},
+     OtherViewOnly("32", "64"),
      {"Archivo registrado: ninguno."},
      kMachineAmd64},
     {"registered for this user only, run as administrator",
@@ -102,10 +127,7 @@ const Case kCases[] = {
        c.registration.elevated = true;
        c.registration.progIdFrom = c.registration.serverFrom = ClassesRoot::User;
      },
-     {"Causa más probable: el componente de adquisición está registrado",
-      "solo para este usuario, y como administrador Windows no lo usa:",
-      "  QELCTRLLibCtl.QelCtrlMain", "Ejecuta el diagnóstico sin permisos de administrador,",
-      "o reinstala el software de Velmaris como administrador.", kRunAgain},
+     kIgnoredUserClasses,
      {"Registrado en las clases de este usuario.",
       "Este diagnóstico se ejecuta como administrador."}},
     {"the edge saw the per-user registration that COM ignored",
@@ -114,10 +136,7 @@ const Case kCases[] = {
        c.registration.elevated = c.registration.userClassesOnly = true;
        c.registration.unread = {{"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID", 5}};
      },
-     {"Causa más probable: el componente de adquisición está registrado",
-      "solo para este usuario, y como administrador Windows no lo usa:",
-      "  QELCTRLLibCtl.QelCtrlMain", "Ejecuta el diagnóstico sin permisos de administrador,",
-      "o reinstala el software de Velmaris como administrador.", kRunAgain},
+     kIgnoredUserClasses,
      {"No se pudo leer HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID: Acceso denegado (error 5 de "
       "Windows)."}},
     {"class without InprocServer32",
@@ -134,8 +153,7 @@ const Case kCases[] = {
        c.registration.serverValue = c.registration.serverPath = "";
        c.registration.unread = {{"HKEY_CURRENT_USER\\Software\\Classes\\CLSID", 5}};
      },
-     {"Causa más probable: un fallo del componente de adquisición:",
-      "  0x80070005 (Acceso denegado).", kReinstall, kRunAgain}},
+     OtherFailure("0x80070005 (Acceso denegado)")},
     {"file missing",
      [](Component& c) {
        c.file = {};
@@ -149,37 +167,33 @@ const Case kCases[] = {
      [](Component& c) {
        c.file = {false, std::nullopt, {{kPath, 5}}};
      },
-     {"Causa más probable: un fallo del componente de adquisición:",
-      "  0x80070005 (Acceso denegado).", kReinstall, kRunAgain},
+     OtherFailure("0x80070005 (Acceso denegado)"),
      {"No se pudo comprobar si el archivo existe.",
       "No se pudo leer C:\\Velmaris\\QelCtrl.dll: Acceso denegado (error 5 de Windows)."}},
-    {"a 64-bit file",
-     [](Component& c) { c.dll.machine = kMachineAmd64; },
-     {"Causa más probable: el archivo del componente de adquisición",
-      "es de 64 bits (x64) y este diagnóstico necesita uno de 32 bits (x86):",
-      "  C:\\Velmaris\\QelCtrl.dll",
-      "Reinstala el software de Velmaris en su versión para este equipo.", kRunAgain}},
-    {"a program rather than a DLL",
-     [](Component& c) { c.dll.dll = false; },
-     {"Causa más probable: el archivo del componente de adquisición",
-      "es un programa, no una DLL:", "  C:\\Velmaris\\QelCtrl.dll",
-      "Reinstala el software de Velmaris en su versión para este equipo.", kRunAgain}},
+    {"a 64-bit file", [](Component& c) { c.dll.machine = kMachineAmd64; },
+     WrongKind("es de 64 bits (x64) y este diagnóstico necesita uno de 32 bits (x86)")},
+    {"readings that fail elsewhere leave the file to decide",
+     [](Component& c) {
+       c.dll.machine = kMachineAmd64;
+       c.registration.unread = {{"HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node", 5}};
+       c.file = {true, std::nullopt, {{kPath, 1812}}};
+     },
+     WrongKind("es de 64 bits (x64) y este diagnóstico necesita uno de 32 bits (x86)"),
+     {"Versión del archivo: desconocida.",
+      "No se pudo leer C:\\Velmaris\\QelCtrl.dll: Error 1812 de Windows."}},
+    {"a program rather than a DLL", [](Component& c) { c.dll.dll = false; },
+     WrongKind("es un programa, no una DLL")},
     {"a DLL that needs a DLL that is nowhere",
      [](Component& c) {
        c.dll.imports.push_back({"MSVCR120.dll", {"malloc"}});
      },
-     {"Causa más probable: falta una DLL que el componente",
-      "de adquisición necesita para cargarse:",
-      "  MSVCR120.dll (la necesita C:\\Velmaris\\QelCtrl.dll)",
-      "Reinstala el software de Velmaris, que instala lo que necesita.", kRunAgain}},
+     MissingDll("  MSVCR120.dll (la necesita C:\\Velmaris\\QelCtrl.dll)")},
     {"a DLL missing two levels down",
      [](Component& c) {
        c.files.Place("QelRuntime.dll", kFolder, {kMachineI386, true, {{"QelIo.dll", {"Open"}}}});
        c.files.Place("QelIo.dll", kFolder, {kMachineI386, true, {{"MFC42.DLL", {"#1"}}}});
      },
-     {"Causa más probable: falta una DLL que el componente",
-      "de adquisición necesita para cargarse:", "  MFC42.DLL (la necesita C:\\Velmaris\\QelIo.dll)",
-      "Reinstala el software de Velmaris, que instala lo que necesita.", kRunAgain}},
+     MissingDll("  MFC42.DLL (la necesita C:\\Velmaris\\QelIo.dll)")},
     {"an older runtime found first on the path",
      [](Component& c) {
        c.files.Place("QelRuntime.dll", "C:\\Otro", {kMachineI386, true, {}, {"QelInit"}});
@@ -197,8 +211,7 @@ const Case kCases[] = {
       "del software de Velmaris para esta versión de Windows.", kRunAgain}},
     {"the component's file cannot be read",
      [](Component& c) { c.files.refused.insert(kPath); },
-     {"Causa más probable: un fallo del componente de adquisición:",
-      "  0x80070005 (Acceso denegado).", kReinstall, kRunAgain},
+     OtherFailure("0x80070005 (Acceso denegado)"),
      {"Versión del archivo: 3.6.0.12.",
       "No se pudo leer C:\\Velmaris\\QelCtrl.dll: Acceso denegado (error 5 de Windows)."}},
     {"an operation missing from the component",
@@ -215,8 +228,7 @@ const Case kCases[] = {
      [](Component& c) {
        c.failure = {ComponentFailure::Stage::Call, 0x8000FFFF, ""};
      },
-     {"Causa más probable: un fallo del componente de adquisición:", "  0x8000FFFF.", kReinstall,
-      kRunAgain},
+     OtherFailure("0x8000FFFF"),
      {"Error de una de sus operaciones: 0x8000FFFF."}},
     {"a failure of the tool itself: the facts only",
      [](Component& c) {
