@@ -212,7 +212,7 @@ ComponentRegistration ReadComponentRegistration(const std::string& progId) {
     classId = ClassText(clsid);
   } else if (found != CO_E_CLASSSTRING && found != REGDB_E_CLASSNOTREG &&
              found != REGDB_E_READREGDB) {
-    registration.unread.push_back({"CLSIDFromProgID", static_cast<uint32_t>(found)});
+    registration.unread.push_back({"la clase de " + progId, static_cast<uint32_t>(found)});
   }
   registration.classId = Narrow(classId);
 
@@ -222,7 +222,8 @@ ComponentRegistration ReadComponentRegistration(const std::string& progId) {
     registration.treatAs = Narrow(Trimmed(treatAs));
     registration.serverFrom = server.from;
     registration.serverValue = Narrow(server.text);
-    registration.serverPath = Narrow(ServerPath(server, registration.unread, "InprocServer32"));
+    registration.serverPath = Narrow(
+        ServerPath(server, registration.unread, "el archivo de la clase " + Narrow(classId)));
   }
 
   registration.userClassesOnly =
