@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "Environment.h"
 #include "Utf8.h"
 #include "WinePath.h"
 #include "link/win32/ComponentReading.h"
@@ -62,26 +61,6 @@ class TestClass {
   std::wstring progId_;
   std::wstring classId_;
 };
-
-TEST(ComponentReading, TheSimulatedComponentAsRegisteredWithItsVersion) {
-  const ComponentRegistration registration = ReadComponentRegistration("QELCTRLLibCtl.QelCtrlMain");
-  const std::string dll = Utf8(test::PathFromEnvironment(L"QELSIM_DLL"));
-  EXPECT_EQ(registration.progIdFrom, ClassesRoot::Machine);
-  EXPECT_EQ(registration.classId, "{16A5E01E-273D-477B-9CF7-BACA07235591}");
-  EXPECT_EQ(registration.serverFrom, ClassesRoot::Machine);
-  EXPECT_EQ(registration.serverValue, dll);
-  EXPECT_EQ(registration.serverPath, dll);
-  EXPECT_FALSE(registration.otherViewHasProgId || registration.otherViewHasServer);
-  EXPECT_TRUE(registration.unread.empty());
-
-  const ComponentFile file = ReadComponentFile(registration.serverPath);
-  EXPECT_TRUE(file.exists);
-  ASSERT_TRUE(file.version.has_value());
-  std::string version;
-  for (uint16_t number : *file.version) version += std::to_string(number) + ".";
-  EXPECT_EQ(version, test::RequiredEnvironment("QELSIM_VERSION") + ".");
-  EXPECT_TRUE(file.unread.empty());
-}
 
 TEST(ComponentReading, AServerIsExpandedUnquotedFollowedThroughTreatAsAndFoundByName) {
   const wchar_t* const treated = L"{7E1C2A55-0D3B-4C1E-9A21-5B7F3D2E6A01}";
