@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <memory>
 
 #include "app/FormWords.h"
 #include "app/ReportText.h"
@@ -10,8 +11,10 @@
 #include "common/ComponentText.h"
 #include "common/Failure.h"
 #include "common/ProgramIdentity.h"
+#include "diagnosis/ComponentSection.h"
 #include "diagnosis/NotDetectedAdvice.h"
 #include "diagnosis/WindowsDevicesSection.h"
+#include "link/ComponentFault.h"
 #include "link/PortScan.h"
 #include "platform/OSVersion.h"
 #include "report/IdentificationReport.h"
@@ -44,12 +47,14 @@ bool Contains(const std::vector<std::pair<std::string, std::string>>& shown,
 }  // namespace
 
 frmQel::frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
-               WindowsDevicesReader readWindowsDevices, PortCheck& portCheck)
+               WindowsDevicesReader readWindowsDevices, PortCheck& portCheck,
+               ComponentLookup& component)
     : View(view),
       QelCtrlMain1(control),
       WindowsVersionLevel(std::move(windowsVersionLevel)),
       ReadWindowsDevices(std::move(readWindowsDevices)),
       PortChecker(portCheck),
+      Component(component),
       Gate([this](FormEvent event) { Run(event); },
            [this](FormEvent click) { return View.CanBeClicked(click); }) {}
 
@@ -66,11 +71,32 @@ void frmQel::Form_Load() {
     QelCtrlMain1.SetLinkParameter(kLinkParameter);
     QelCtrlMain1.SetLinkOpen(true);
     StartScanTimer();
+  } catch (const ComponentFault& fault) {
+    LoadFailure = fault.facts();
+    View.ShowInformation(ComponentText(fault.source()) + kInstallAdvice, kErrorTitle);
   } catch (const Failure& failure) {
+    LoadFailure = ToolFailure(failure.description());
     View.ShowInformation(ComponentText(failure.source()) + kInstallAdvice, kErrorTitle);
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    LoadFailure = ToolFailure(error.what());
     View.ShowInformation(std::string(kToolSource) + kInstallAdvice, kErrorTitle);
   }
+}
+
+// The load event ends with its box closed; what Windows says of the component that failed it
+// follows the lines already written.
+void frmQel::Form_Loaded() {
+  if (!LoadFailure) return;
+  const ComponentFailure failure = std::move(*LoadFailure);
+  LoadFailure.reset();
+  WriteComponentSection(failure);
+}
+
+void frmQel::WriteComponentSection(const ComponentFailure& failure) {
+  const ComponentRegistration registration = Component.ReadRegistration();
+  const ComponentFile file = Component.ReadFile(registration.serverPath);
+  const std::unique_ptr<ComponentFiles> files = Component.FilesOf(registration.serverPath);
+  AddInfoLines(ComponentSection(registration, file, failure, *files, Component.Machine()));
 }
 
 void frmQel::AddInfoLine(const std::string& line) {
@@ -167,6 +193,13 @@ void frmQel::PortCheck_Done() {
 // The section words its own failures; only a failure to append a line is the event's.
 void frmQel::WriteWhatWindowsSees(const WindowsDevices& devices, const PortChecks& checks) {
   AddInfoLines(WindowsDevicesSection(devices, PortIndex, checks));
+  AddInfoLines(InstalledComponentLines());
+}
+
+// The component's registered file and version, which support asks first when no unit answers.
+std::vector<std::string> frmQel::InstalledComponentLines() {
+  const ComponentRegistration registration = Component.ReadRegistration();
+  return ComponentLines(registration, Component.ReadFile(registration.serverPath));
 }
 
 void frmQel::WriteIdentificationReport(const Value& identification) {
@@ -210,6 +243,8 @@ void frmQel::Run(FormEvent event) {
     switch (event) {
       case FormEvent::Form_Load:
         return Form_Load();
+      case FormEvent::Form_Loaded:
+        return Form_Loaded();
       case FormEvent::Timer1_Timer:
         return Timer1_Timer();
       case FormEvent::cmdReset_Click:

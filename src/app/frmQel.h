@@ -13,6 +13,8 @@
 #include "app/FormView.h"
 #include "diagnosis/PortsToCheck.h"
 #include "link/AcquisitionControl.h"
+#include "link/ComponentFacts.h"
+#include "link/ComponentLookup.h"
 #include "platform/PortCheck.h"
 #include "platform/WindowsDevices.h"
 #include "report/ModelCatalogue.h"
@@ -28,9 +30,10 @@ class frmQel {
   static constexpr size_t kTickFailureBoxes = 3;
 
   frmQel(FormView& view, AcquisitionControl& control, VersionLevelQuery windowsVersionLevel,
-         WindowsDevicesReader readWindowsDevices, PortCheck& portCheck);
+         WindowsDevicesReader readWindowsDevices, PortCheck& portCheck, ComponentLookup& component);
 
   void Form_Load();
+  void Form_Loaded();
   void Timer1_Timer();
   void cmdCopy_Click();
   void cmdExit_Click();
@@ -65,6 +68,8 @@ class frmQel {
   void WriteNotDetectedAdvice();
   void CheckThePorts();
   void WriteWhatWindowsSees(const WindowsDevices& devices, const PortChecks& checks);
+  void WriteComponentSection(const ComponentFailure& failure);
+  std::vector<std::string> InstalledComponentLines();
   void AddInfoLines(const std::vector<std::string>& lines);
   void Run(FormEvent event);
   void ShowFailure(bool ofTick, std::exception_ptr failure);
@@ -76,11 +81,14 @@ class frmQel {
   VersionLevelQuery WindowsVersionLevel;
   WindowsDevicesReader ReadWindowsDevices;
   PortCheck& PortChecker;
+  ComponentLookup& Component;
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;
   // What Windows sees, read when the scan ended, while the port check runs.
   std::optional<WindowsDevices> DevicesSeen;
+  // How the load event failed, until the event after it has reported it.
+  std::optional<ComponentFailure> LoadFailure;
   EventGate Gate;
   // The tick failures shown so far, as shown: at most kTickFailureBoxes pairs of bounded texts.
   std::vector<std::pair<std::string, std::string>> TickFailuresShown;

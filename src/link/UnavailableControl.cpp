@@ -1,13 +1,12 @@
 #include "link/UnavailableControl.h"
 
-#include "common/Failure.h"
+#include <utility>
 
 namespace velmaris {
 
-UnavailableControl::UnavailableControl(std::string source, std::string reason)
-    : source_(std::move(source)), reason_(std::move(reason)) {}
+UnavailableControl::UnavailableControl(ComponentFault creation) : creation_(std::move(creation)) {}
 
-void UnavailableControl::Fail() const { throw Failure(source_, reason_); }
+void UnavailableControl::Fail() const { throw creation_; }
 
 Value UnavailableControl::LinkOpen() { Fail(); }
 void UnavailableControl::SetLinkOpen(bool) { Fail(); }

@@ -3,15 +3,17 @@
 #include <string>
 
 #include "link/AcquisitionControl.h"
+#include "link/ComponentFault.h"
 
 namespace velmaris {
 
 // Stands in for an acquisition component that could not be created (typically: the Velmaris
-// software is not installed). Every call fails with the reason, so the load event's own error
-// handling tells the user what is missing instead of the window never opening.
+// software is not installed). Every call fails with the creation's own failure, so the load
+// event's own error handling tells the user what is missing instead of the window never opening,
+// and the report can say why.
 class UnavailableControl : public AcquisitionControl {
  public:
-  UnavailableControl(std::string source, std::string reason);
+  explicit UnavailableControl(ComponentFault creation);
 
   Value LinkOpen() override;
   void SetLinkOpen(bool open) override;
@@ -26,8 +28,7 @@ class UnavailableControl : public AcquisitionControl {
  private:
   [[noreturn]] void Fail() const;
 
-  std::string source_;
-  std::string reason_;
+  ComponentFault creation_;
 };
 
 }  // namespace velmaris

@@ -43,6 +43,17 @@ std::wstring UniqueRunName() {
 
 }  // namespace
 
+std::vector<std::string> Lines(const std::wstring& text) {
+  std::vector<std::string> lines;
+  const std::string utf8 = Utf8(text);
+  size_t start = 0;
+  for (size_t end; (end = utf8.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(utf8.substr(start, end - start));
+  }
+  lines.push_back(utf8.substr(start));
+  return lines;
+}
+
 std::wstring ClipboardText() {
   for (int attempt = 0; attempt < 50; ++attempt) {
     if (OpenClipboard(nullptr)) {

@@ -94,6 +94,9 @@ class AppUnderTest {
   std::wstring exePath_;
 };
 
+// A report's lines, in UTF-8.
+std::vector<std::string> Lines(const std::wstring& text);
+
 // Unicode text on the clipboard, as another program would paste it.
 std::wstring ClipboardText();
 // Leaves the clipboard empty, so that an earlier copy cannot pass for the next one.

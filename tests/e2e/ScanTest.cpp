@@ -14,17 +14,6 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
-std::vector<std::string> Lines(const std::wstring& text) {
-  std::vector<std::string> lines;
-  const std::string utf8 = Utf8(text);
-  size_t start = 0;
-  for (size_t end; (end = utf8.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    lines.push_back(utf8.substr(start, end - start));
-  }
-  lines.push_back(utf8.substr(start));
-  return lines;
-}
-
 std::vector<std::string> After(const std::vector<std::string>& lines, size_t count) {
   return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(count, lines.size())), lines.end()};
 }
@@ -373,6 +362,10 @@ TEST(Scan, NoUnitOnWindowsXpEndsWithTheDriverNote) {
                           "Dale otro número siguiendo los pasos de abajo."));
   EXPECT_EQ(Entry(windowsLines, "* COM25: USB-SERIAL CH340 (COM25)", 3).back(),
             "  COM25 no se escaneó.");
+  // The installed component closes the section, so support sees which release it is.
+  EXPECT_EQ(windowsLines.back(),
+            "Componente de adquisición: " + Utf8(test::PathFromEnvironment(L"QELSIM_DLL")) +
+                ", versión " + test::RequiredEnvironment("QELSIM_VERSION") + ".");
 }
 
 }  // namespace

@@ -1,15 +1,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <oleacc.h>
+#include <shlwapi.h>
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <fstream>
 #include <memory>
+#include <stdexcept>
 
 #include "AppUnderTest.h"
 
 namespace velmaris::e2e {
 namespace {
 
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
 const wchar_t* const kHead =
@@ -19,6 +25,10 @@ const wchar_t* const kHead =
     L"=====================================";
 const wchar_t* const kInstallAdvice =
     L" - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o superior";
+const wchar_t* const kProgId = L"QELCTRLLibCtl.QelCtrlMain";
+const std::vector<std::string> kComponentHeading = {
+    "================================", "EL COMPONENTE DE ADQUISICIÓN",
+    "================================"};
 
 RECT ClientRectOf(HWND control) {
   RECT rect;
@@ -80,6 +90,39 @@ void ExpectUnloadedLikeAForm(const std::vector<std::string>& log) {
   ASSERT_GE(log.size(), 3u);
   EXPECT_THAT(std::vector<std::string>(log.end() - 3, log.end()),
               ::testing::ElementsAre("InPlaceDeactivate", "Close", "SetClientSite null"));
+}
+
+// A start-up whose component fails, as the user meets it: the box as ever over the hidden window,
+// whose report holds the four head lines only, as the load event leaves it; once the box is
+// answered, the window shows them followed by the section on the component, whose lines after its
+// heading land in `section`.
+void ExpectComponentSection(AppUnderTest& app, const std::wstring& source,
+                            std::vector<std::string>& section) {
+  HWND box = app.WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << app.LogText();
+  EXPECT_EQ(Text(box), L"Error");
+  EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)), source + kInstallAdvice);
+  ASSERT_NE(app.WaitForWindow(), nullptr);
+  EXPECT_FALSE(IsWindowVisible(app.window()));
+  EXPECT_EQ(Text(app.ReportPane()), kHead) << "the load event ends with its box";
+
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(app.WaitUntilShown());
+  const std::wstring report = Text(app.ReportPane());
+  const std::wstring head = std::wstring(kHead) + L"\r\n";
+  ASSERT_EQ(report.substr(0, head.size()), head);
+  const std::vector<std::string> lines = Lines(report.substr(head.size()));
+  ASSERT_GT(lines.size(), kComponentHeading.size()) << Utf8(report);
+  EXPECT_THAT(std::vector<std::string>(lines.begin(), lines.begin() + 3),
+              ElementsAreArray(kComponentHeading));
+  section.assign(lines.begin() + 3, lines.end());
+  EXPECT_EQ(app.MessageBoxOf(), nullptr) << "the section raises no box of its own";
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
 }
 
 TEST(Startup, OpensTheDesignedWindowWithTheReportHead) {
@@ -217,20 +260,17 @@ TEST(Startup, CopyPutsTheWholeReportOnTheClipboardWithItsAccents) {
 
 TEST(Startup, ComponentWithoutLinkParameterIsReportedBeforeTheWindowShows) {
   AppUnderTest app({"missing-linkparameter"});
-  HWND box = app.WaitForMessageBox();
-  ASSERT_NE(box, nullptr);
-  ASSERT_NE(app.WaitForWindow(), nullptr);
-  EXPECT_FALSE(IsWindowVisible(app.window()));
-  EXPECT_EQ(Text(box), L"Error");
-  HWND message = GetDlgItem(box, 0xFFFF);
-  ASSERT_NE(message, nullptr);
-  const std::wstring text = Text(message);
-  ASSERT_GE(text.size(), wcslen(kInstallAdvice));
-  EXPECT_EQ(text.substr(text.size() - wcslen(kInstallAdvice)), kInstallAdvice);
-
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(app.WaitUntilShown());
-  EXPECT_EQ(Text(app.ReportPane()), kHead);
+  std::vector<std::string> section;
+  ExpectComponentSection(app, kProgId, section);
+  // The operation as the contract names it, the error, and the installed file with its version.
+  const std::string text = Joined(section);
+  ASSERT_GE(section.size(), 2u);
+  EXPECT_EQ(section[0], "Causa más probable: el componente de adquisición es antiguo:");
+  EXPECT_EQ(section[1], "  no tiene la operación LinkParameter.");
+  EXPECT_THAT(text, HasSubstr("0x80020003"));  // DISP_E_MEMBERNOTFOUND
+  EXPECT_THAT(text, HasSubstr("qelsim.dll"));
+  EXPECT_THAT(
+      text, HasSubstr("Versión del archivo: " + test::RequiredEnvironment("QELSIM_VERSION") + "."));
   Sleep(2500);  // two ticks' worth: the timer must never have started
   EXPECT_EQ(test::Operations(app.Log()).size(), 2u) << app.LogText();
   EXPECT_THAT(app.LogText(), HasSubstr("put LinkOpen vt=VT_BOOL value=False"));
@@ -241,17 +281,8 @@ TEST(Startup, MissingComponentIsNamedInTheInstallAdviceAndTheWindowStillOpens) {
   AppUnderTest::Options options("com3-unit");
   options.componentInstalled = false;
   AppUnderTest app(options);
-  HWND box = app.WaitForMessageBox();
-  ASSERT_NE(box, nullptr) << app.LogText();
-  EXPECT_EQ(Text(box), L"Error");
-  EXPECT_EQ(Text(GetDlgItem(box, 0xFFFF)),
-            std::wstring(L"QELCTRLLibCtl.QelCtrlMain") + kInstallAdvice);
-  ASSERT_NE(app.WaitForWindow(), nullptr);
-  EXPECT_FALSE(IsWindowVisible(app.window()));
-
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(app.WaitUntilShown());
-  EXPECT_EQ(Text(app.ReportPane()), kHead);
+  std::vector<std::string> section;
+  ExpectComponentSection(app, kProgId, section);
   EXPECT_EQ(app.LogText(), "") << "the component was never loaded";
   EXPECT_TRUE(app.ExitBySalir());
 }
@@ -288,6 +319,190 @@ TEST(Startup, AQuitMessageLeftByTheComponentDoesNotHideTheStartUpError) {
   EXPECT_EQ(text.substr(text.size() - wcslen(kInstallAdvice)), kInstallAdvice);
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(app.WaitForExit()) << "the quit message is honoured once the box is answered";
+}
+
+// The registry view of the other width, as the program sees it: the 32-bit one from this 64-bit
+// build, the 64-bit one from a 32-bit build.
+#ifdef _WIN64
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+const char* const kOtherWidth = "32";
+const char* const kOwnWidth = "64";
+#else
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+const char* const kOtherWidth = "64";
+const char* const kOwnWidth = "32";
+#endif
+
+void SetDefaultValue(const std::wstring& path, const std::wstring& value, REGSAM view = 0) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    throw std::runtime_error("cannot write the registration");
+  }
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+void DeleteClassesKey(const std::wstring& subkey, REGSAM view = 0) {
+  HKEY classes = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_ALL_ACCESS | view, &classes) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  SHDeleteKeyW(classes, subkey.c_str());
+  RegCloseKey(classes);
+}
+
+// The product's ProgID and class as the simulated component registers them in the shared prefix,
+// changed for one test, then registered again by the component's own DllRegisterServer however
+// the test ends. Every other run creates the component by this ProgID, so the tests that change
+// it run alone.
+class ChangedRegistration {
+ public:
+  ChangedRegistration() {
+    wchar_t classId[64] = {};
+    LONG size = sizeof classId;
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, (std::wstring(kProgId) + L"\\CLSID").c_str(), classId,
+                       &size) != ERROR_SUCCESS) {
+      throw std::runtime_error("the simulated component is not registered");
+    }
+    classKey_ = std::wstring(L"CLSID\\") + classId;
+  }
+  ~ChangedRegistration() {
+    DeleteClassesKey(classKey_, kOtherView);
+    const std::wstring dll = test::PathFromEnvironment(L"QELSIM_DLL");
+    if (HMODULE module = LoadLibraryW(dll.c_str())) {
+      using Register = HRESULT(STDAPICALLTYPE*)();
+      const auto registerServer = reinterpret_cast<Register>(
+          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+      if (registerServer != nullptr) registerServer();
+      FreeLibrary(module);
+    }
+  }
+  ChangedRegistration(const ChangedRegistration&) = delete;
+  ChangedRegistration& operator=(const ChangedRegistration&) = delete;
+
+  void RemoveProgId() { DeleteClassesKey(kProgId); }
+  void SetServer(const std::wstring& path) {
+    SetDefaultValue(L"Software\\Classes\\" + classKey_ + L"\\InprocServer32", path);
+  }
+  // The class registered for programs of the other width only.
+  void MoveClassToOtherView() {
+    const std::wstring server = test::PathFromEnvironment(L"QELSIM_DLL");
+    DeleteClassesKey(classKey_);
+    SetDefaultValue(L"Software\\Classes\\" + classKey_ + L"\\InprocServer32", server, kOtherView);
+  }
+
+ private:
+  std::wstring classKey_;
+};
+
+// A DLL's headers as a build for the other width writes them, with one empty code section.
+void WriteDllOfTheOtherWidth(const std::string& path) {
+  std::vector<uint8_t> file(0x400, 0);
+  const auto put = [&file](size_t offset, uint32_t value, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) file[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+  };
+  const bool wide = sizeof(void*) == 4;  // the other width of a 32-bit build is 64 bits
+  file[0] = 'M';
+  file[1] = 'Z';
+  put(0x3C, 0x40, 4);
+  put(0x40, 0x00004550, 4);              // "PE\0\0"
+  put(0x44, wide ? 0x8664 : 0x14C, 2);   // machine
+  put(0x46, 1, 2);                       // one section
+  put(0x54, wide ? 0xF0 : 0xE0, 2);      // optional header size
+  put(0x56, wide ? 0x2022 : 0x2102, 2);  // executable DLL
+  const size_t optional = 0x58;
+  put(optional, wide ? 0x20B : 0x10B, 2);  // PE32+ or PE32
+  put(optional + 16, 0x1000, 4);           // entry point
+  put(optional + 32, 0x1000, 4);           // section alignment
+  put(optional + 36, 0x200, 4);            // file alignment
+  put(optional + 40, 5, 2);                // Windows XP
+  put(optional + 48, 5, 2);
+  put(optional + 56, 0x2000, 4);             // image size
+  put(optional + 60, 0x200, 4);              // headers' size
+  put(optional + 68, 2, 2);                  // GUI subsystem
+  put(optional + (wide ? 108 : 92), 16, 4);  // data directories
+  const size_t section = optional + (wide ? 0xF0 : 0xE0);
+  for (size_t i = 0; i < 5; ++i) file[section + i] = static_cast<uint8_t>(".text"[i]);
+  put(section + 8, 0x10, 4);         // virtual size
+  put(section + 12, 0x1000, 4);      // virtual address
+  put(section + 16, 0x200, 4);       // raw size
+  put(section + 20, 0x200, 4);       // raw offset
+  put(section + 36, 0x60000020, 4);  // code, executable, readable
+  file[0x200] = 0xC3;                // ret
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+// Start-ups with the component's registration or file at fault, each as a user meets it: the box
+// and the head lines as ever, then the section with the facts that tell the faults apart.
+struct ComponentFaults : ::testing::Test {
+  ChangedRegistration registration;
+  std::vector<std::string> section;
+
+  // The section of a start-up: its cause first, then its facts.
+  void StartUp() {
+    AppUnderTest app({"com3-unit"});
+    ExpectComponentSection(app, kProgId, section);
+    EXPECT_EQ(app.LogText(), "") << "the component was never created";
+  }
+  std::vector<std::string> Cause(size_t lines) const {
+    return {section.begin(),
+            section.begin() + static_cast<std::ptrdiff_t>(std::min(lines, section.size()))};
+  }
+};
+
+TEST_F(ComponentFaults, AProgIdNotRegistered) {
+  registration.RemoveProgId();
+  StartUp();
+  EXPECT_THAT(Cause(2),
+              ElementsAre("Causa más probable: el componente de adquisición no está registrado:",
+                          "  QELCTRLLibCtl.QelCtrlMain"));
+  EXPECT_THAT(Joined(section), HasSubstr("0x800401F3"));  // CO_E_CLASSSTRING
+}
+
+TEST_F(ComponentFaults, AClassNamingAFileThatDoesNotExist) {
+  registration.SetServer(L"C:\\Archivos de programa\\Velmaris\\QelCtrl.ocx");
+  StartUp();
+  EXPECT_THAT(Cause(2),
+              ElementsAre("Causa más probable: falta el archivo del componente de adquisición:",
+                          "  C:\\Archivos de programa\\Velmaris\\QelCtrl.ocx"));
+}
+
+TEST_F(ComponentFaults, AFileThatImportsFromADllThatDoesNotExist) {
+  const std::wstring component = test::PathFromEnvironment(L"NEEDS_ABSENT_DLL");
+  registration.SetServer(component);
+  StartUp();
+  EXPECT_THAT(Cause(3), ElementsAre("Causa más probable: falta una DLL que el componente",
+                                    "de adquisición necesita para cargarse:",
+                                    "  velmaris_absent.dll (la necesita " + Utf8(component) + ")"));
+}
+
+TEST_F(ComponentFaults, AFileOfTheOtherWidth) {
+  const std::string path = test::RequiredEnvironment("VELMARIS_TEST_TMP") + "/QelCtrl-" +
+                           std::to_string(GetCurrentProcessId()) + ".ocx";
+  WriteDllOfTheOtherWidth(path);
+  registration.SetServer(test::FromUnixPath(path));
+  StartUp();
+  DeleteFileW(test::FromUnixPath(path).c_str());
+  EXPECT_THAT(Cause(2), ElementsAre("Causa más probable: el archivo del componente de adquisición",
+                                    std::string("es de ") + kOtherWidth + " bits (" +
+                                        (sizeof(void*) == 8 ? "x86" : "x64") +
+                                        ") y este diagnóstico necesita uno de " + kOwnWidth +
+                                        " bits (" + (sizeof(void*) == 8 ? "x64" : "x86") + "):"));
+}
+
+TEST_F(ComponentFaults, AClassRegisteredForProgramsOfTheOtherWidthOnly) {
+  registration.MoveClassToOtherView();
+  StartUp();
+  EXPECT_THAT(Cause(2),
+              ElementsAre("Causa más probable: el componente de adquisición está registrado",
+                          std::string("solo para programas de ") + kOtherWidth +
+                              " bits, y este diagnóstico es de " + kOwnWidth + " bits:"));
+  EXPECT_THAT(Joined(section), HasSubstr("0x80040154"));  // REGDB_E_CLASSNOTREG
 }
 
 }  // namespace

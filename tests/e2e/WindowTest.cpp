@@ -36,8 +36,9 @@ struct Window : ::testing::Test {
       MainWindow::Create(GetModuleHandleW(nullptr), ReadScreenDpi());
   fakes::FakeControl control;
   fakes::FakePortCheck portCheck;
-  frmQel form{*window, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; },
-              portCheck};
+  fakes::FakeComponentLookup component;
+  frmQel form{*window,   control,  [] { return int16_t{8}; }, [] { return WindowsDevices{}; },
+              portCheck, component};
 
   COLORREF StatusTextColour() const {
     HDC dc = GetDC(window->handle());

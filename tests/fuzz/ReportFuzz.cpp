@@ -88,12 +88,13 @@ struct Unit {
   RecordingView view;
   FakeControl control;
   fakes::FakePortCheck portCheck;
+  fakes::FakeComponentLookup component;
   frmQel form;
 
   explicit Unit(const Inputs& in)
       : form(
             view, control, [level = in.windowsLevel] { return level; },
-            [] { return WindowsDevices{}; }, portCheck) {
+            [] { return WindowsDevices{}; }, portCheck, component) {
     control.defaultPort = 3;
     control.openablePorts = {3};
     control.deviceInfo[3] = in.identification;

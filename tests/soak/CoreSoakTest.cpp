@@ -64,7 +64,9 @@ struct Soak : ::testing::Test {
   FakeView view;
   FakeControl control;
   fakes::FakePortCheck portCheck;
-  frmQel form{view, control, [] { return int16_t{8}; }, [] { return WindowsDevices{}; }, portCheck};
+  fakes::FakeComponentLookup component;
+  frmQel form{view,      control,  [] { return int16_t{8}; }, [] { return WindowsDevices{}; },
+              portCheck, component};
 
   // One tick as the shell delivers it. The fake's call log is the test's, not the program's,
   // memory: it is emptied after each tick.

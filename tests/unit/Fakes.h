@@ -1,18 +1,23 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <new>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "FakeComponentFiles.h"
 #include "app/FormView.h"
 #include "common/Failure.h"
 #include "link/AcquisitionControl.h"
+#include "link/ComponentFault.h"
+#include "link/ComponentLookup.h"
 #include "platform/PortCheck.h"
 
 namespace velmaris::fakes {
@@ -25,6 +30,8 @@ class FakeControl : public AcquisitionControl {
   // "Prescaler=", "SavePrescalers", "ResetAccessories", "LinkOpen") or exact call log entries
   // ("Prescaler(1)=1") whose call fails.
   std::map<std::string, Failure> failing;
+  // Operation names or call log entries whose call fails as the component's own calls do.
+  std::map<std::string, ComponentFault> faulting;
   // Operation names or call log entries whose call throws std::bad_alloc instead.
   std::set<std::string> runningOutOfMemory;
   // When set, a PortNumber write hands this port back through the by-reference argument.
@@ -100,6 +107,12 @@ class FakeControl : public AcquisitionControl {
     if (runningOutOfMemory.count(operation) + runningOutOfMemory.count(entry) > 0) {
       calls.push_back(entry + " failed");
       throw std::bad_alloc();
+    }
+    auto fault = faulting.find(operation);
+    if (fault == faulting.end()) fault = faulting.find(entry);
+    if (fault != faulting.end()) {
+      calls.push_back(entry + " failed");
+      throw fault->second;
     }
     auto it = failing.find(operation);
     if (it == failing.end()) it = failing.find(entry);
@@ -196,6 +209,42 @@ class FakePortCheck : public PortCheck {
     if (failingResults) throw *failingResults;
     return results;
   }
+};
+
+inline constexpr const char* kInstalledComponent =
+    "C:\\Archivos de programa\\Velmaris\\QelCtrl.ocx";
+// What the section on what Windows sees ends with for that component.
+inline constexpr const char* kInstalledComponentLine =
+    "Componente de adquisición: C:\\Archivos de programa\\Velmaris\\QelCtrl.ocx, versión 3.6.2.17.";
+
+// What Windows says of the component, as the test sets it (an installed component unless told
+// otherwise); it records what was read.
+class FakeComponentLookup : public ComponentLookup {
+ public:
+  ComponentRegistration registration{"QELCTRLLibCtl.QelCtrlMain",
+                                     ClassesRoot::Machine,
+                                     "{16A5E01E-273D-477B-9CF7-BACA07235591}",
+                                     "",
+                                     ClassesRoot::Machine,
+                                     kInstalledComponent,
+                                     kInstalledComponent};
+  ComponentFile file{true, std::array<uint16_t, 4>{3, 6, 2, 17}};
+  FakeComponentFiles files;
+  int registrationReadings = 0;
+  std::vector<std::string> filesRead;  // the paths ReadFile was given
+
+  ComponentRegistration ReadRegistration() override {
+    ++registrationReadings;
+    return registration;
+  }
+  ComponentFile ReadFile(const std::string& path) override {
+    filesRead.push_back(path);
+    return file;
+  }
+  std::unique_ptr<ComponentFiles> FilesOf(const std::string&) override {
+    return std::make_unique<FakeComponentFiles>(files);
+  }
+  uint16_t Machine() const override { return 0x14C; }
 };
 
 // An identification array as DeviceInfo hands it over: rows 0 to rows - 1 (at most 4), columns 0

@@ -25,7 +25,9 @@ struct FakeForm {
   std::string statusWhenDevicesAsked;
   bool timerWhenDevicesAsked = false;
   FakePortCheck portCheck;
-  frmQel form{view, control,
+  FakeComponentLookup component;
+  frmQel form{view,
+              control,
               [this] {
                 ++levelQueries;
                 reportWhenLevelAsked = view.report;
@@ -38,7 +40,8 @@ struct FakeForm {
                 timerWhenDevicesAsked = view.timerEnabled;
                 return windowsDevices;
               },
-              portCheck};
+              portCheck,
+              component};
 
   // The form after its load event, with the load's own calls forgotten.
   void Load() {

@@ -96,6 +96,7 @@ std::vector<std::string> NotDetectedReport(int16_t level, const WindowsDevices& 
   const std::vector<std::string> section =
       WindowsDevicesSection(devices, firstPortNotTried, checks);
   lines.insert(lines.end(), section.begin(), section.end());
+  lines.push_back(fakes::kInstalledComponentLine);
   return lines;
 }
 
@@ -344,8 +345,9 @@ TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised)
     fakes::FakeView view;
     fakes::FakeControl control;
     fakes::FakePortCheck portCheck;
+    fakes::FakeComponentLookup component;
     frmQel form(
-        view, control, [] { return int16_t{8}; }, reader, portCheck);
+        view, control, [] { return int16_t{8}; }, reader, portCheck, component);
     form.Form_Load();
     for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) {
       form.Raise(FormEvent::Timer1_Timer);
@@ -355,10 +357,12 @@ TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised)
     EXPECT_FALSE(view.timerEnabled);
     EXPECT_TRUE(portCheck.started.empty()) << "without the facts no port is known to check";
     const std::vector<std::string> lines = ReportLines(view.report);
-    EXPECT_THAT(std::vector<std::string>(lines.end() - 5, lines.end()),
+    // The component is read on its own, and still named.
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 6, lines.end()),
                 ElementsAre("================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
                             "================================",
-                            "* No se pudo leer lo que ve Windows:", why));
+                            "* No se pudo leer lo que ve Windows:", why,
+                            fakes::kInstalledComponentLine));
   }
 }
 

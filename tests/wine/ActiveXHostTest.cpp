@@ -5,6 +5,7 @@
 #include "WineTestSupport.h"
 #include "common/Failure.h"
 #include "common/win32/Scoped.h"
+#include "link/ComponentFault.h"
 #include "link/win32/ActiveXHost.h"
 #include "link/win32/DispatchControl.h"
 
@@ -71,9 +72,12 @@ TEST_F(ActiveXHostTest, UnregisteredComponentFailsNamingIt) {
     ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience(),
                         "QELCTRLLibCtl.QelCtrlAbsent");
     FAIL() << "no failure raised";
-  } catch (const Failure& failure) {
+  } catch (const ComponentFault& failure) {
     EXPECT_EQ("QELCTRLLibCtl.QelCtrlAbsent", failure.source());
     EXPECT_THAT(failure.description(), HasSubstr("0x800401F3"));  // CO_E_CLASSSTRING
+    EXPECT_EQ(failure.facts().stage, ComponentFailure::Stage::Creation);
+    EXPECT_EQ(failure.facts().hresult, 0x800401F3u);
+    EXPECT_EQ(failure.facts().operation, "");
   }
 }
 

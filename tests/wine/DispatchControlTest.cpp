@@ -5,6 +5,7 @@
 #include "WineTestSupport.h"
 #include "common/Failure.h"
 #include "common/win32/Scoped.h"
+#include "link/ComponentFault.h"
 #include "link/win32/ActiveXHost.h"
 #include "link/win32/DispatchControl.h"
 
@@ -26,14 +27,15 @@ class DispatchControlTest : public ::testing::Test {
     host_ = ActiveXHost::Create(window_.get(), ControlPlace(), test::ControlAmbience());
     control_ = std::make_unique<DispatchControl>(host_->dispatch());
   }
-  Failure CatchFailure(const std::function<void()>& call) {
+  // Every failed call is the component's, with its facts for the report.
+  ComponentFault CatchFailure(const std::function<void()>& call) {
     try {
       call();
-    } catch (const Failure& failure) {
+    } catch (const ComponentFault& failure) {
       return failure;
     }
     ADD_FAILURE() << "no failure raised";
-    return Failure("", "");
+    return ComponentFault("", "", {});
   }
 
   OleSession apartment_;
@@ -114,9 +116,13 @@ TEST_F(DispatchControlTest, NoUnitMeansAnEmptyDeviceInfoOnEveryPort) {
 TEST_F(DispatchControlTest, MissingOperationFailsNamingTheComponent) {
   Host(SimulatorSession::FromShipped("missing-linkparameter.txt"));
   control_->SetLinkOpen(false);
-  const Failure failure = CatchFailure([&] { control_->SetLinkParameter(10); });
+  const ComponentFault failure = CatchFailure([&] { control_->SetLinkParameter(10); });
   EXPECT_EQ("QELCTRLLibCtl.QelCtrlMain", failure.source());
   EXPECT_THAT(failure.description(), HasSubstr("0x80020003"));  // DISP_E_MEMBERNOTFOUND
+  // The report names the operation as the contract does.
+  EXPECT_EQ(failure.facts().stage, ComponentFailure::Stage::Call);
+  EXPECT_EQ(failure.facts().hresult, 0x80020003u);
+  EXPECT_EQ(failure.facts().operation, "LinkParameter");
   EXPECT_THAT(test::WithoutDetails(test::Operations(session_->Log())),
               ElementsAre("put LinkOpen vt=VT_BOOL value=False",
                           "put LinkParameter vt=VT_I4 value=10 -> DISP_E_MEMBERNOTFOUND"));
@@ -127,27 +133,35 @@ TEST_F(DispatchControlTest, ComponentExceptionCarriesItsOwnSourceAndDescription)
       SimulatorSession::FromText("fail = SavePrescalers, Prescaler\n"
                                  "fail_source = QelCtrlInertial\n"
                                  "fail_description = Canal inv\xc3\xa1lido\n"));
-  Failure failure = CatchFailure([&] { control_->SavePrescalers(); });
+  ComponentFault failure = CatchFailure([&] { control_->SavePrescalers(); });
   EXPECT_EQ("QelCtrlInertial", failure.source());
   EXPECT_EQ("Canal inv\xc3\xa1lido", failure.description());
+  EXPECT_EQ(failure.facts().operation, "SavePrescalers");
+  EXPECT_EQ(failure.facts().hresult, 0x80004005u) << "the component's own code";
   failure = CatchFailure([&] { control_->Prescaler(0); });
   EXPECT_EQ("QelCtrlInertial", failure.source());
+  EXPECT_EQ(failure.facts().operation, "Prescaler");
 }
 
 TEST_F(DispatchControlTest, DeferredExceptionTextsAreFilledInAndAnEmptySourceIsKept) {
   Host(
       SimulatorSession::FromText("fail = ResetAccessories\nfail_deferred = yes\n"
                                  "fail_source = \"\"\nfail_description = Bus sin respuesta\n"));
-  const Failure failure = CatchFailure([&] { control_->ResetAccessories(); });
+  const ComponentFault failure = CatchFailure([&] { control_->ResetAccessories(); });
   EXPECT_EQ("", failure.source());
   EXPECT_EQ("Bus sin respuesta", failure.description());
 }
 
 TEST_F(DispatchControlTest, BareFailingResultFailsWithTheSystemMessageAndCode) {
   Host(SimulatorSession::FromText("fail_bare = LinkOpen\nfail_hresult = 0x80004005\n"));
-  const Failure failure = CatchFailure([&] { control_->LinkOpen(); });
+  const ComponentFault failure = CatchFailure([&] { control_->LinkOpen(); });
   EXPECT_EQ("QELCTRLLibCtl.QelCtrlMain", failure.source());
   EXPECT_THAT(failure.description(), HasSubstr("0x80004005"));
+  EXPECT_EQ(failure.facts().hresult, 0x80004005u);
+  EXPECT_EQ(failure.facts().operation, "LinkOpen");
+  // Windows' own message, kept apart from its code for the report.
+  EXPECT_FALSE(failure.facts().windowsMessage.empty());
+  EXPECT_EQ(failure.description(), failure.facts().windowsMessage + " (0x80004005)");
 }
 
 TEST_F(DispatchControlTest, ComponentWithOnlyIDispatchIsDrivenAllTheSame) {

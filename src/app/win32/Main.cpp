@@ -4,6 +4,7 @@
 // windows.h first: the others rely on its types.
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -19,6 +20,7 @@
 #include "link/UnavailableControl.h"
 #include "link/win32/ActiveXHost.h"
 #include "link/win32/DispatchControl.h"
+#include "link/win32/WindowsComponentLookup.h"
 #include "platform/win32/OSVersionQuery.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
@@ -44,9 +46,12 @@ HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmari
                                               ambience);
     auto control = std::make_unique<velmaris::DispatchControl>(host->dispatch());
     return {std::move(host), std::move(control)};
+  } catch (const velmaris::ComponentFault& fault) {
+    return {nullptr, std::make_unique<velmaris::UnavailableControl>(fault)};
   } catch (const Failure& failure) {
-    return {nullptr, std::make_unique<velmaris::UnavailableControl>(failure.source(),
-                                                                    failure.description())};
+    return {nullptr, std::make_unique<velmaris::UnavailableControl>(
+                         velmaris::ComponentFault(failure.source(), failure.description(),
+                                                  velmaris::ToolFailure(failure.description())))};
   }
 }
 
@@ -59,6 +64,14 @@ void ShowFatal(const std::string& text) {
 
 }  // namespace
 
+// An exception that escapes everything ends the program through std::terminate. libstdc++'s
+// default handler would print the exception's type to standard error, which this window program
+// does not have, and brings its name demangler and printf along: some 40 KB of the release file.
+// This one ends the program the same way without them.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   OleSession ole;
   INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, velmaris::kCommonControlClasses};
@@ -67,8 +80,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     const velmaris::ScreenDpi dpi = velmaris::ReadScreenDpi();
     auto window = velmaris::MainWindow::Create(instance, dpi);
     HostedControl QelCtrlMain1 = HostAcquisitionControl(*window, dpi);
+    velmaris::WindowsComponentLookup component;
     velmaris::frmQel form(*window, *QelCtrlMain1.control, &velmaris::WindowsVersionLevel,
-                          &velmaris::ReadWindowsDevices, window->portCheck());
+                          &velmaris::ReadWindowsDevices, window->portCheck(), component);
     // The form no longer reaches the control once it unloads; the host goes first, so the
     // control is deactivated and closed before its last reference is released.
     window->OnUnload([&QelCtrlMain1] {

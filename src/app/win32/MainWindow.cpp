@@ -24,7 +24,7 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
 std::wstring LastErrorText(const wchar_t* what) {
-  return std::wstring(what) + L" (" + std::to_wstring(GetLastError()) + L")";
+  return std::wstring(what) + L" (" + Widen(std::to_string(GetLastError())) + L")";
 }
 
 // Posted messages of the window's own: show the failure a handler left behind; a result of the
@@ -107,7 +107,10 @@ void MainWindow::CreateControls() {
   FitVerticalScrollBar(Control(kTxtInfo));
 }
 
-void MainWindow::Load() { Raise(FormEvent::Form_Load); }
+void MainWindow::Load() {
+  Raise(FormEvent::Form_Load);
+  Raise(FormEvent::Form_Loaded);
+}
 
 void MainWindow::RunMessageLoop() {
   MSG message;

@@ -46,7 +46,7 @@ class MainWindow : public FormView {
   // `step` runs when the window unloads, while the window and its controls still exist: the
   // hosted control is deactivated, closed and released there, as a form unloads its controls.
   void OnUnload(std::function<void()> step) { unloadStep_ = std::move(step); }
-  // Runs the form's load event.
+  // Runs the form's load event, then the event that follows it.
   void Load();
   // Runs the message loop until a quit message comes: the window's own, once it is gone, or one
   // from elsewhere.

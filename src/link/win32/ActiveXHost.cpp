@@ -253,16 +253,16 @@ std::unique_ptr<ActiveXHost> ActiveXHost::Create(HWND parent, const TwipsRect& p
                                                  const std::string& progId) {
   CLSID clsid;
   HRESULT hr = CLSIDFromProgID(Widen(progId).c_str(), &clsid);
-  if (FAILED(hr)) ThrowHresult(hr, progId);
+  if (FAILED(hr)) ThrowCreationFailure(hr, progId);
 
   ComPtr<IUnknown> control;
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                         reinterpret_cast<void**>(control.GetAddressOf()));
-  if (FAILED(hr)) ThrowHresult(hr, progId);
+  if (FAILED(hr)) ThrowCreationFailure(hr, progId);
 
   auto host = std::make_unique<ActiveXHost>(Key{});
   hr = control.As(&host->dispatch_);
-  if (FAILED(hr)) ThrowHresult(hr, progId);
+  if (FAILED(hr)) ThrowCreationFailure(hr, progId);
 
   // The OLE steps are a courtesy to a real control; the tool itself needs only IDispatch.
   if (SUCCEEDED(control.As(&host->oleObject_))) host->Activate(parent, place, ambience);

@@ -28,7 +28,7 @@ class ActiveXHost {
 
  public:
   explicit ActiveXHost(Key) {}
-  // Throws velmaris::Failure naming the component when it cannot be created.
+  // Throws a ComponentFault naming the component when it cannot be created.
   // `progId` lets tests host an unregistered or a different component.
   static std::unique_ptr<ActiveXHost> Create(HWND parent, const TwipsRect& place,
                                              const ContainerAmbience& ambience,

@@ -9,6 +9,31 @@
 
 namespace velmaris {
 
+namespace {
+
+// An operation as the component's contract names it, for the report on a failed call.
+const char* OperationName(DISPID id) {
+  switch (id) {
+    case DispatchControl::kLinkOpen:
+      return "LinkOpen";
+    case DispatchControl::kLinkParameter:
+      return "LinkParameter";
+    case DispatchControl::kPortNumber:
+      return "PortNumber";
+    case DispatchControl::kDeviceInfo:
+      return "DeviceInfo";
+    case DispatchControl::kPrescaler:
+      return "Prescaler";
+    case DispatchControl::kSavePrescalers:
+      return "SavePrescalers";
+    case DispatchControl::kResetAccessories:
+      return "ResetAccessories";
+  }
+  return "";
+}
+
+}  // namespace
+
 DispatchControl::DispatchControl(Microsoft::WRL::ComPtr<IDispatch> control)
     : control_(std::move(control)) {
   if (!control_) FailInTool("El componente de adquisición no está disponible");
@@ -91,7 +116,7 @@ void DispatchControl::Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, VARI
   UINT argumentError = 0;
   const HRESULT hr = control_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, result,
                                       exception.get(), &argumentError);
-  if (FAILED(hr)) ThrowInvokeFailure(hr, *exception.get(), kControlProgId);
+  if (FAILED(hr)) ThrowInvokeFailure(hr, *exception.get(), kControlProgId, OperationName(id));
 }
 
 }  // namespace velmaris

@@ -5,6 +5,7 @@
 
 #include "common/Failure.h"
 #include "common/win32/Scoped.h"
+#include "common/win32/Utf16.h"
 
 namespace velmaris {
 
@@ -75,7 +76,7 @@ struct SerialPortCheck::Ticket {
 };
 
 uint32_t OpenAndClosePort(int16_t port) {
-  const std::wstring name = L"\\\\.\\COM" + std::to_wstring(port);
+  const std::wstring name = L"\\\\.\\COM" + Widen(std::to_string(port));
   const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return GetLastError();
