@@ -8,15 +8,15 @@ namespace velmaris {
 // failure shows.
 inline constexpr const char* kReportTitle = "INFORME DE DIAGNÓSTICO DE VELMARIS";
 inline constexpr const char* kReportRule = "=====================================";
-// Follows the failing source's name in the box of a load that fails.
-inline constexpr const char* kInstallAdvice =
-    " - Esta aplicación requiere tener instalado Velmaris version 3.6.0 o superior";
 inline constexpr const char* kErrorTitle = "Error";
 // The description of a failure that carries no text of its own.
 inline constexpr const char* kUnknownFailure = "Error inesperado";
 
 // "Herramienta de Diagnóstico Version: " and the program's major.minor version.
 std::string VersionLine();
+
+// Follows the failing source's name in the box of a load that fails.
+std::string InstallAdvice();
 
 // The box text of a failure: its description, then its source on a line of its own.
 std::string FailureMessage(const std::string& source, const std::string& description);

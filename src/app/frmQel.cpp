@@ -73,13 +73,13 @@ void frmQel::Form_Load() {
     StartScanTimer();
   } catch (const ComponentFault& fault) {
     LoadFailure = fault.facts();
-    View.ShowInformation(ComponentText(fault.source()) + kInstallAdvice, kErrorTitle);
+    View.ShowInformation(ComponentText(fault.source()) + InstallAdvice(), kErrorTitle);
   } catch (const Failure& failure) {
     LoadFailure = ToolFailure(failure.description());
-    View.ShowInformation(ComponentText(failure.source()) + kInstallAdvice, kErrorTitle);
+    View.ShowInformation(ComponentText(failure.source()) + InstallAdvice(), kErrorTitle);
   } catch (const std::exception& error) {
     LoadFailure = ToolFailure(error.what());
-    View.ShowInformation(std::string(kToolSource) + kInstallAdvice, kErrorTitle);
+    View.ShowInformation(std::string(kToolSource) + InstallAdvice(), kErrorTitle);
   }
 }
 

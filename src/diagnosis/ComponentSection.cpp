@@ -7,6 +7,7 @@
 #include "common/ReportRule.h"
 #include "diagnosis/AdviceWords.h"
 #include "diagnosis/WindowsWords.h"
+#include "link/AcquisitionControl.h"
 #include "link/ComponentDependencies.h"
 #include "link/PeImage.h"
 #include "value/Conversions.h"
@@ -77,7 +78,7 @@ const char* const kOldWindowsDll[] = {VELMARIS_CAUSE
                                       kRunAgain,
                                       nullptr};
 const char* const kTooOld[] = {VELMARIS_CAUSE "el componente de adquisición es antiguo:", "  @",
-                               "Actualiza el software de Velmaris a la versión 3.6.0 o posterior.",
+                               "Actualiza el software de Velmaris a la versión @ o posterior.",
                                kRunAgain, nullptr};
 const char* const kOtherFailure[] = {VELMARIS_CAUSE "un fallo del componente de adquisición:",
                                      "  @.", VELMARIS_REINSTALL, kRunAgain, nullptr};
@@ -307,7 +308,8 @@ Lines Section(const ComponentRegistration& registration, const ComponentFile& fi
             ? Fill(lines, kTooOld,
                    {failure.operation.empty()
                         ? "le falta una operación que usa este diagnóstico."
-                        : Cat({"no tiene la operación ", Shown(failure.operation), "."})})
+                        : Cat({"no tiene la operación ", Shown(failure.operation), "."}),
+                    kRequiredRelease})
             : false;
     if (!decided) Fill(lines, kOtherFailure, {ErrorText(failure)});
   }

@@ -6,6 +6,9 @@
 
 namespace velmaris {
 
+// The first release of the Velmaris software whose component offers all seven operations.
+inline constexpr const char* kRequiredRelease = "3.6.0";
+
 // The acquisition control QelCtrlMain1: the seven operations the tool uses. Every call may
 // raise a Failure carrying the component's source text.
 class AcquisitionControl {
