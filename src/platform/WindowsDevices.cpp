@@ -5,19 +5,15 @@
 
 namespace velmaris {
 
-namespace {
-
-WindowsDevices NothingRead(std::string why) {
-  WindowsDevices devices;
-  devices.unread.push_back({DeviceFact::All, UnreadFact::Cause::Program, 0, std::move(why)});
-  return devices;
-}
-
-}  // namespace
-
 bool Failed(const std::vector<UnreadFact>& unread, DeviceFact fact) {
   return std::any_of(unread.begin(), unread.end(),
                      [&](const UnreadFact& one) { return one.fact == fact; });
+}
+
+WindowsDevices ReadingFailed(std::string why) {
+  WindowsDevices devices;
+  devices.unread.push_back({DeviceFact::All, UnreadFact::Cause::Program, 0, std::move(why)});
+  return devices;
 }
 
 WindowsDevices WhatWindowsSees(const WindowsDevicesReader& read) {
@@ -25,9 +21,9 @@ WindowsDevices WhatWindowsSees(const WindowsDevicesReader& read) {
     return read();
   } catch (const std::exception& error) {
     // The program's Failure is a std::exception whose what() is its description.
-    return NothingRead(error.what());
+    return ReadingFailed(error.what());
   } catch (...) {
-    return NothingRead("");
+    return ReadingFailed("");
   }
 }
 

@@ -97,6 +97,10 @@ struct WindowsDevices {
 // Reads what Windows sees; any call may fail.
 using WindowsDevicesReader = std::function<WindowsDevices()>;
 
+// A reading that failed as a whole, for a reason of the program's own: its one unread fact, of
+// DeviceFact::All.
+WindowsDevices ReadingFailed(std::string why);
+
 // Reads what Windows sees without failing: a failure of the reading becomes its one unread fact,
 // of DeviceFact::All, with the failure's description.
 WindowsDevices WhatWindowsSees(const WindowsDevicesReader& read);

@@ -157,11 +157,13 @@ TEST_F(PortScan, AdviceBlockFollowsTheWindowsLevel) {
     for (int tick = 0; tick < kTickLimit && fresh.view.timerEnabled; ++tick) {
       fresh.form.Timer1_Timer();
     }
+    EXPECT_THAT(fresh.portCheck.started, ElementsAre(::testing::IsEmpty()))
+        << "no port to check: the check's end writes all";
+    fresh.form.PortCheck_Done();
     const std::vector<std::string> lines = ReportLines(fresh.view.report);
     EXPECT_THAT(std::vector<std::string>(lines.begin() + kHeadLines, lines.end()),
                 ElementsAreArray(NotDetectedReport(windowsLevel, {}, 22)));
     EXPECT_EQ(fresh.levelQueries, 2);
-    EXPECT_TRUE(fresh.portCheck.started.empty()) << "no port to check: the tick writes all";
   }
 }
 
@@ -350,10 +352,12 @@ TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised)
     for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) {
       form.Raise(FormEvent::Timer1_Timer);
     }
+    EXPECT_THAT(portCheck.started, ElementsAre(::testing::IsEmpty()))
+        << "without the facts no port is known to check";
+    form.Raise(FormEvent::PortCheck_Done);
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(view.status, "NO DETECTADO");
     EXPECT_FALSE(view.timerEnabled);
-    EXPECT_TRUE(portCheck.started.empty()) << "without the facts no port is known to check";
     const std::vector<std::string> lines = ReportLines(view.report);
     EXPECT_THAT(std::vector<std::string>(lines.end() - 5, lines.end()),
                 ElementsAre("================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
@@ -399,6 +403,19 @@ TEST_F(PortScan, ACheckThatCannotStartLeavesEveryPortUncheckedAndSaysWhy) {
   EXPECT_TRUE(view.messages.empty());
   form.Raise(FormEvent::PortCheck_Done);
   EXPECT_EQ(Appended().size(), expected.size());
+}
+
+// Windows refused a thread or a timer: the ports are unchecked with its error, read here instead.
+TEST_F(PortScan, ACheckThatWindowsCannotStartGivesTheSectionItsError) {
+  windowsDevices.ports = {fakes::Mapped("COM1"), fakes::Adapter("COM4", "USB (COM4)")};
+  portCheck.notStarting = 8;  // ERROR_NOT_ENOUGH_MEMORY
+  Load();
+  TickUntilTimerStops();
+  EXPECT_THAT(Appended(),
+              ElementsAreArray(NotDetectedReport(8, windowsDevices, 22, {{}, false, 8})))
+      << "written in the scan's last tick";
+  EXPECT_EQ(devicesQueries, 1);
+  EXPECT_EQ(statusWhenDevicesAsked, "NO DETECTADO");
 }
 
 TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {
