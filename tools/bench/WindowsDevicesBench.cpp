@@ -20,7 +20,7 @@
 #include "diagnosis/PortsToCheck.h"
 #include "diagnosis/Verdict.h"
 #include "diagnosis/WindowsDevicesSection.h"
-#include "platform/win32/SerialPortCheck.h"
+#include "platform/win32/PortCheckWorkers.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {
@@ -51,8 +51,10 @@ int PresentDevices() {
 
 // Runs the check through its window's messages until it is complete.
 std::vector<velmaris::PortCheckResult> Check(HWND window, const std::vector<int16_t>& ports) {
-  velmaris::SerialPortCheck check(window, kCheckMessage, kCheckTimer);
-  check.Start(ports);
+  velmaris::PortCheckWorkers check(window, kCheckMessage, kCheckTimer);
+  // The reading is timed on its own: the check's worker reads nothing here.
+  check.Start([] { return velmaris::WindowsDevices{}; },
+              [&ports](const velmaris::WindowsDevices&) { return ports; });
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     const bool complete = message.message == WM_TIMER

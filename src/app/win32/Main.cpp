@@ -6,7 +6,6 @@
 
 #include <exception>
 #include <memory>
-#include <vector>
 
 #include "app/frmQel.h"
 #include "app/win32/FormControls.h"
@@ -21,6 +20,7 @@
 #include "link/win32/ActiveXHost.h"
 #include "link/win32/DispatchControl.h"
 #include "platform/win32/OSVersionQuery.h"
+#include "platform/win32/PortCheckWorkers.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {
@@ -51,16 +51,14 @@ HostedControl HostAcquisitionControl(const velmaris::MainWindow& window, velmari
   }
 }
 
-// Stands in for the port check's worker until it is wired in: the check cannot start, and the
-// report says so below each port.
+// A start that failed, told without the window.
 void ShowFatal(const std::string& text) {
   velmaris::ShowModalMessage(nullptr, velmaris::Widen(text),
                              velmaris::Widen(velmaris::kProgramName), MB_OK | MB_ICONERROR);
 }
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+// The program from its window's creation to its end; its exit code.
+int RunProgram(HINSTANCE instance, int show) {
   OleSession ole;
   INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, velmaris::kCommonControlClasses};
   InitCommonControlsEx(&commonControls);
@@ -89,4 +87,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     ShowFatal(std::string(velmaris::kProgramName) + ": " + failure.what());
   }
   return 1;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  const int code = RunProgram(instance, show);
+  // A worker of the port check may still be inside the device setup API or an open. Ending the
+  // process the usual way stops it wherever it stands and then runs every DLL's exit
+  // notification, and on Windows XP one of those can wait for ever on a lock the stopped worker
+  // held. Everything the program owns is let go by now, so the process ends outright instead.
+  if (velmaris::WorkersStillRunning())
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  return code;
 }
