@@ -168,7 +168,7 @@ void frmQel::CheckThePorts() {
     // No reason known: the check is still not made.
   }
   const WindowsDevices devices = WhatWindowsSees(ReadWindowsDevices);
-  WriteWhatWindowsSees(devices, PortsToCheck(devices, PortIndex).empty() ? PortChecks{} : notMade);
+  WriteWhatWindowsSees(devices, choose(devices).empty() ? PortChecks{} : notMade);
 }
 
 void frmQel::PortCheck_Done() {
