@@ -117,12 +117,12 @@ class PortCheckWorkersTest : public ::testing::Test {
   test::HiddenWindow window_;
 };
 
-// The schedule's bounds, shortened, carried out by real threads: each open gets its time, one
+// The program's own bounds, carried out by real threads: each open gets its time, one
 // after another, a fresh worker each; at the cap the open under way has had no answer either, and
 // the ports not reached are not checked.
 TEST_F(PortCheckWorkersTest, OpensThatAllHangAreGivenUpOneByOneUntilTheWholeTimeIsUp) {
   const SharedHandle release = ManualEvent();
-  constexpr ScheduleTimes kTimes = {kReadingMs, 300, 1600};
+  constexpr ScheduleTimes kTimes = {};
   PortCheckWorkers check(window_.get(), kCheckMessage, kCheckTimer, HangingOpener({}, release),
                          kTimes);
   Watch watch;
