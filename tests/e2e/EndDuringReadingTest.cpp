@@ -15,9 +15,12 @@ namespace {
 class RememberedDevices {
  public:
   explicit RememberedDevices(int count) {
-    Create(kRoot);
+    for (const std::wstring& parent : {std::wstring(kRoot), std::wstring(kRoot) + L"\\DEV"}) {
+      if (HKEY key = Create(parent)) RegCloseKey(key);
+    }
     for (int n = 0; n < count; ++n) {
-      const std::wstring device = std::wstring(kRoot) + L"\\" + std::to_wstring(n);
+      // An instance id has three parts: enumerator, device and instance.
+      const std::wstring device = std::wstring(kRoot) + L"\\DEV\\" + std::to_wstring(n);
       HKEY key = Create(device);
       if (key == nullptr) {
         ADD_FAILURE() << "cannot add " << Utf8(device);
@@ -54,10 +57,10 @@ class RememberedDevices {
   std::vector<std::wstring> created_;
 };
 
-// Listing 6000 devices takes Wine some 9 s; a close of the program takes it some 2 s to end the
-// process, with a reading under way or not.
+// Listing 20000 devices takes Wine longer than the reading's 10 s, so the reading's worker is still
+// at work when the program ends; a close takes Wine some 2 s to end the process in any case.
 TEST(End, AClosedWindowEndsTheProgramAtOnceWhileWindowsIsStillRead) {
-  const RememberedDevices devices(6000);
+  const RememberedDevices devices(20000);
   AppUnderTest app({"no-unit"});
   ASSERT_NE(app.WaitForWindow(), nullptr);
   ASSERT_TRUE(app.WaitUntil([&] { return Text(app.StatusBox()) == L"NO DETECTADO"; }, 40000))
