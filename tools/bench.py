@@ -12,7 +12,10 @@
 - the peak working set, against the bare window;
 - what a scan without a unit adds at its end, phase by phase (reading what Windows sees, the port
   check, the verdict, the section's lines), with hundreds of devices added to the prefix's device
-  tree and the ports the check opens linked to plain files.
+  tree and the ports the check opens linked to plain files;
+- the window's silence at that end, probed from another process, with those devices and without:
+  the tick that ends the scan, the event that writes the section (and where its time goes), and
+  the time from that tick to the section.
 
     tools/bench.py [runs [build dir]]   (the build dir, build/windows by default, holds the
                                         programs: its bench_programs target)
@@ -38,6 +41,9 @@ CONNECTED_SECONDS = 12  # the unit on COM3 answers in the fifth tick
 LIKE_FOR_LIKE_AIM = 1.05  # the most the program's start-up may take against that yardstick
 EXTRA_DEVICES = 400  # one in ten of the Ports class, with a port name
 IN_RANGE_PORTS = 20  # of those, the ones numbered COM1 to COM20
+SCAN_RUNS = 3  # scans without a unit, each some 25 s, timed with the devices and without
+TICK_AIM_MS = 50  # the most the devices may add to the silence of the tick that ends the scan
+SECTION_AIM_MS = 250  # the most the event that writes the section may keep the window silent
 BENCH_DEVICES_KEY = r'HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\VELMARIS_BENCH'
 # Where the serial ports' driver keys go: each has a provider, a version and a date to read.
 CLASS_KEY = r'HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class'
@@ -94,8 +100,8 @@ def regedit(wine, env, lines):
                        stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
 
-def windows_devices(wine, env, runs):
-    """Times reading what Windows sees with EXTRA_DEVICES more devices in the device tree."""
+def add_bench_devices(wine, env):
+    """Adds EXTRA_DEVICES devices to the prefix's device tree; the lines that remove them."""
     ports = '{4D36E978-E325-11CE-BFC1-08002BE10318}'
     others = ['{36FC9E60-C465-11CF-8056-444553540000}', '{4D36E96B-E325-11CE-BFC1-08002BE10318}',
               '{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}']
@@ -116,18 +122,38 @@ def windows_devices(wine, env, runs):
             drivers.append(f'[-{CLASS_KEY}\\{driver}]')
         lines.append('')
     regedit(wine, env, lines)
+    return [f'[-{BENCH_DEVICES_KEY}]'] + drivers
+
+
+def with_com_links(wine, env, program, *arguments):
+    """Runs a program of the bench's under Wine, the ports the check opens being plain files of
+    the prefix, as the tests' are; its line of figures."""
+    with tempfile.TemporaryFile('w+') as out:
+        links = ','.join(str(port) for port in range(1, IN_RANGE_PORTS + 1))
+        subprocess.run([os.path.join(SCRIPTS, 'wine-com-links'), WINE_DIR, links, wine,
+                        os.path.join(BIN, program), *arguments],
+                       env=env, stdout=out, stdin=subprocess.DEVNULL, check=True)
+        out.seek(0)
+        return [dict(field.split('=') for field in line.split()[1:])
+                for line in out.read().splitlines()
+                if line.split(' ')[0] in ('windows-devices', 'appends', 'silence')]
+
+
+def windows_devices(wine, env, runs, app):
+    """Times reading what Windows sees with EXTRA_DEVICES more devices in the device tree, and
+    the section's appends; then the window's silence at the scan's end with them and without."""
+    scan_env = dict(env)
+    scan_env['QELSIM_SCENARIO'] = windows_path(os.path.join(SCENARIOS, 'no-unit.txt'))
+    removal = add_bench_devices(wine, env)
     try:
-        with tempfile.TemporaryFile('w+') as out:
-            # The ports the check opens are plain files of the prefix, as the tests' are.
-            links = ','.join(str(port) for port in range(1, IN_RANGE_PORTS + 1))
-            subprocess.run([os.path.join(SCRIPTS, 'wine-com-links'), WINE_DIR, links, wine,
-                            os.path.join(BIN, 'windows_devices_bench.exe'), str(runs)],
-                           env=env, stdout=out, stdin=subprocess.DEVNULL, check=True)
-            out.seek(0)
-            line = next(line for line in out.read().splitlines() if ' ms=' in line)
+        devices, appends = with_com_links(wine, env, 'windows_devices_bench.exe', str(runs))
+        (silence,) = with_com_links(wine, scan_env, 'bench_driver.exe', 'silence',
+                                    str(SCAN_RUNS), app)
     finally:
-        regedit(wine, env, [f'[-{BENCH_DEVICES_KEY}]'] + drivers)
-    return dict(field.split('=') for field in line.split()[1:])
+        regedit(wine, env, removal)
+    (bare_silence,) = with_com_links(wine, scan_env, 'bench_driver.exe', 'silence',
+                                     str(SCAN_RUNS), app)
+    return devices, appends, silence, bare_silence
 
 
 def main(runs):
@@ -150,7 +176,7 @@ def main(runs):
         (app_held,) = drive(wine, env, 'hold', str(CONNECTED_SECONDS), app)
         (bare_held,) = drive(wine, env, 'hold', str(CONNECTED_SECONDS), bare)
         ticks, calls, kinds = calls_per_tick(log)
-        devices = windows_devices(wine, env, runs)
+        devices, appends, silence, bare_silence = windows_devices(wine, env, runs, app)
     finally:
         subprocess.run([os.path.join(SCRIPTS, 'wine-cleanup'), WINE_DIR], check=False)
 
@@ -201,6 +227,22 @@ def main(runs):
           f"(the verdict's {devices['verdict']} among them) {float(devices['lines_ms']):.1f} ms; "
           f"against the bare window's start-up in the same run, "
           f"{float(devices['ms']) / float(bare_start['ms']):.2f} (aim: at most 1.00).")
+    added = float(silence['tick_ms']) - float(bare_silence['tick_ms'])
+    print(f"- The window's silence at the end of a scan without a unit, probed from another "
+          f"process (WM_NULL every 10 ms, medians of {SCAN_RUNS} scans), with the "
+          f"{EXTRA_DEVICES} devices and without: the tick that ends the scan "
+          f"{float(silence['tick_ms']):.0f} ms and {float(bare_silence['tick_ms']):.0f} ms, "
+          f"{added:+.0f} ms (aim: at most +{TICK_AIM_MS}); the event that writes the section "
+          f"{float(silence['section_ms']):.0f} ms and {float(bare_silence['section_ms']):.0f} ms "
+          f"(aim: under {SECTION_AIM_MS} with the devices); from that tick's start to the "
+          f"section {float(silence['to_section_ms']):.0f} ms and "
+          f"{float(bare_silence['to_section_ms']):.0f} ms.")
+    print(f"- Where that event's time goes, the section's {appends['n']} appends to a report pane "
+          f"of the form's alone (with the devices, medians): reading the whole text back "
+          f"{float(appends['read_ms']):.0f} ms, setting it whole (Wine's own) "
+          f"{float(appends['set_ms']):.0f} ms, the scroll bar's fit after each "
+          f"{float(appends['fit_ms']):.0f} ms, or once at the end "
+          f"{float(appends['fit_once_ms']):.1f} ms.")
 
 if __name__ == '__main__':
     main(int(sys.argv[1]) if len(sys.argv) > 1 else 10)

@@ -161,26 +161,31 @@ void frmQel::WriteNotDetectedAdvice() {
   if (WindowsVersionLevel() <= kCurrentSoftwareLevel) AddInfoLines(DriverInstallNote());
 }
 
-// Once the scan has ended, and the component has closed its last port: nothing read here can
-// leave the scan running or change its status. The ports that the scan tried and Windows has are
-// checked away from the window's thread, and the section waits for the check's end; without such
-// ports, or when the check cannot start, it is written at once.
+// Once the scan has ended, and the component has closed its last port: nothing done here can
+// leave the scan running or change its status. What Windows sees is read, and the ports that the
+// scan tried and Windows has are checked, away from the window's thread; the section waits for
+// the check's end. Should the check not start, the reading is made here and the ports are left
+// unchecked, with the reason.
 void frmQel::CheckThePorts() {
-  WindowsDevices devices = WhatWindowsSees(ReadWindowsDevices);
-  const std::vector<int16_t> ports = PortsToCheck(devices, PortIndex);
-  if (ports.empty()) return WriteWhatWindowsSees(devices, {});
+  const int16_t firstPortNotTried = PortIndex;
+  const PortChooser choose = [firstPortNotTried](const WindowsDevices& devices) {
+    return PortsToCheck(devices, firstPortNotTried);
+  };
+  PortChecks notMade{{}, false};
   try {
-    PortChecker.Start(ports);
+    notMade.whyNotMade = PortChecker.Start(ReadWindowsDevices, choose);
+    if (notMade.whyNotMade == 0) return void(Checking = true);
   } catch (...) {
-    return WriteWhatWindowsSees(devices, {{}, false});
+    // No reason known: the check is still not made.
   }
-  DevicesSeen = std::move(devices);
+  const WindowsDevices devices = WhatWindowsSees(ReadWindowsDevices);
+  WriteWhatWindowsSees(devices, choose(devices).empty() ? PortChecks{} : notMade);
 }
 
 void frmQel::PortCheck_Done() {
-  if (!DevicesSeen) return;  // no check is running
-  const WindowsDevices devices = std::move(*DevicesSeen);
-  DevicesSeen.reset();
+  if (!Checking) return;
+  Checking = false;
+  const WindowsDevices devices = WhatWindowsSees([this] { return PortChecker.Devices(); });
   PortChecks checks;
   try {
     checks.results = PortChecker.Results();

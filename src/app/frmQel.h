@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,10 +84,10 @@ class frmQel {
   ModelCatalogue ModelNames;
   int16_t PortIndex = 0;
   int16_t ScanPasses = 0;
-  // What Windows sees, read when the scan ended, while the port check runs.
-  std::optional<WindowsDevices> DevicesSeen;
   // How the load event failed, until the event after it has reported it.
   std::optional<ComponentFailure> LoadFailure;
+  // The port check that the scan's end started is under way.
+  bool Checking = false;
   EventGate Gate;
   // The tick failures shown so far, as shown: at most kTickFailureBoxes pairs of bounded texts.
   std::vector<std::pair<std::string, std::string>> TickFailuresShown;

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "platform/WindowsDevices.h"
 
 namespace velmaris {
 
@@ -25,21 +28,24 @@ struct PortCheckResult {
   uint32_t error = 0;  // the open's Windows error, for Error (and as read for the others)
 };
 
-// An open gets at most this long, and the whole check at most kPortCheckMs.
-inline constexpr uint32_t kPortOpenMs = 1500;
-inline constexpr uint32_t kPortCheckMs = 8000;
-
 // The state that an open which returned gives: error 0 for one that opened.
 PortState PortStateOfOpen(uint32_t error);
 
-// Opens the ports away from the window's thread, since an open can block: the window is told
-// through an event of its own when the results are in.
+// Which ports to open, chosen from what Windows sees.
+using PortChooser = std::function<std::vector<int16_t>(const WindowsDevices&)>;
+
+// The work after a scan without a unit: what Windows sees is read, and the ports chosen from it
+// are opened, away from the window's thread, since both can block; the window is told through an
+// event of its own when all is in.
 class PortCheck {
  public:
   virtual ~PortCheck() = default;
-  // Starts checking the ports (COM numbers), one at a time, in this order.
-  virtual void Start(const std::vector<int16_t>& ports) = 0;
-  // One result per port started, in that order; complete once the window was told.
+  // Starts reading with `read`, then checking the ports `choose` picks, one at a time, in its
+  // order. Answers the Windows error that kept the work from starting, 0 once it has started.
+  virtual uint32_t Start(WindowsDevicesReader read, PortChooser choose) = 0;
+  // What Windows sees, once the window was told; any reading's failure is among its unread facts.
+  virtual WindowsDevices Devices() = 0;
+  // One result per port chosen, in that order; complete once the window was told.
   virtual std::vector<PortCheckResult> Results() = 0;
 };
 

@@ -190,21 +190,29 @@ class FakeView : public FormView {
   }
 };
 
-// A port check that only records the ports it is started with and answers `results`; the test
-// raises FormEvent::PortCheck_Done itself, as the window does once a real check has its results.
+// A port check that reads at once, with the reader it is given, and records the ports chosen
+// from that reading; it answers `results`. The test raises FormEvent::PortCheck_Done itself, as
+// the window does once a real check has its results.
 class FakePortCheck : public PortCheck {
  public:
   std::vector<std::vector<int16_t>> started;
+  WindowsDevices devices;
   std::vector<PortCheckResult> results;
-  // When set, Start throws it, as when the check cannot start.
+  // When set, Start throws it, as when the check cannot start for a reason of the program's.
   std::optional<Failure> failing;
   // When set, Results throws it, as when the results cannot be read.
   std::optional<Failure> failingResults;
+  // When not 0, Start answers this Windows error, as when Windows cannot start the check.
+  uint32_t notStarting = 0;
 
-  void Start(const std::vector<int16_t>& ports) override {
+  uint32_t Start(WindowsDevicesReader read, PortChooser choose) override {
     if (failing) throw *failing;
-    started.push_back(ports);
+    if (notStarting != 0) return notStarting;
+    devices = WhatWindowsSees(read);
+    started.push_back(choose(devices));
+    return 0;
   }
+  WindowsDevices Devices() override { return devices; }
   std::vector<PortCheckResult> Results() override {
     if (failingResults) throw *failingResults;
     return results;

@@ -158,11 +158,13 @@ TEST_F(PortScan, AdviceBlockFollowsTheWindowsLevel) {
     for (int tick = 0; tick < kTickLimit && fresh.view.timerEnabled; ++tick) {
       fresh.form.Timer1_Timer();
     }
+    EXPECT_THAT(fresh.portCheck.started, ElementsAre(::testing::IsEmpty()))
+        << "no port to check: the check's end writes all";
+    fresh.form.PortCheck_Done();
     const std::vector<std::string> lines = ReportLines(fresh.view.report);
     EXPECT_THAT(std::vector<std::string>(lines.begin() + kHeadLines, lines.end()),
                 ElementsAreArray(NotDetectedReport(windowsLevel, {}, 22)));
     EXPECT_EQ(fresh.levelQueries, 2);
-    EXPECT_TRUE(fresh.portCheck.started.empty()) << "no port to check: the tick writes all";
   }
 }
 
@@ -352,10 +354,12 @@ TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised)
     for (int tick = 0; tick < kTickLimit && view.timerEnabled; ++tick) {
       form.Raise(FormEvent::Timer1_Timer);
     }
+    EXPECT_THAT(portCheck.started, ElementsAre(::testing::IsEmpty()))
+        << "without the facts no port is known to check";
+    form.Raise(FormEvent::PortCheck_Done);
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(view.status, "NO DETECTADO");
     EXPECT_FALSE(view.timerEnabled);
-    EXPECT_TRUE(portCheck.started.empty()) << "without the facts no port is known to check";
     const std::vector<std::string> lines = ReportLines(view.report);
     // The component is read on its own, and still named.
     EXPECT_THAT(std::vector<std::string>(lines.end() - 6, lines.end()),
@@ -415,6 +419,19 @@ TEST_F(PortScan, ResultsThatCannotBeReadAreACheckNotMade) {
   EXPECT_THAT(Appended(),
               ::testing::Contains("  Sin comprobar: no se pudo hacer la comprobación."));
   EXPECT_TRUE(view.messages.empty());
+}
+
+// Windows refused a thread or a timer: the ports are unchecked with its error, read here instead.
+TEST_F(PortScan, ACheckThatWindowsCannotStartGivesTheSectionItsError) {
+  windowsDevices.ports = {fakes::Mapped("COM1"), fakes::Adapter("COM4", "USB (COM4)")};
+  portCheck.notStarting = 8;  // ERROR_NOT_ENOUGH_MEMORY
+  Load();
+  TickUntilTimerStops();
+  EXPECT_THAT(Appended(),
+              ElementsAreArray(NotDetectedReport(8, windowsDevices, 22, {{}, false, 8})))
+      << "written in the scan's last tick";
+  EXPECT_EQ(devicesQueries, 1);
+  EXPECT_EQ(statusWhenDevicesAsked, "NO DETECTADO");
 }
 
 TEST_F(PortScan, AFailingComponentCallEndsTheTickAtThatStep) {

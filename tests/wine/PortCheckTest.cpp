@@ -1,4 +1,5 @@
-// The shell's port check under Wine: its bounds against opens that hang, and real opens of ports.
+// The port check's threads under Wine: the schedule's bounds carried out against steps that hang,
+// and real opens of ports.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 #include "Environment.h"
 #include "WineTestSupport.h"
 #include "common/Failure.h"
-#include "platform/win32/SerialPortCheck.h"
+#include "platform/win32/PortCheckWorkers.h"
 
 namespace velmaris {
 namespace {
@@ -52,7 +53,7 @@ struct Watch {
 
 // The window thread's message loop for `forMs`, handing the check its message and its timer as
 // the window procedure does.
-void Pump(SerialPortCheck& check, HWND window, DWORD forMs, Watch& watch) {
+void Pump(PortCheckWorkers& check, HWND window, DWORD forMs, Watch& watch) {
   SetTimer(window, kHeartbeat, kHeartbeatMs, nullptr);
   const DWORD end = GetTickCount() + forMs;
   MSG message;
@@ -102,19 +103,30 @@ PortOpener HangingOpener(std::map<int16_t, uint32_t> answers, SharedHandle relea
   };
 }
 
-class SerialPortCheckTest : public ::testing::Test {
+// A reading that finds nothing, at once; the check then opens `ports`.
+WindowsDevicesReader NothingToRead() {
+  return [] { return WindowsDevices{}; };
+}
+PortChooser Ports(std::vector<int16_t> ports) {
+  return [ports](const WindowsDevices&) { return ports; };
+}
+
+class PortCheckWorkersTest : public ::testing::Test {
  protected:
   test::HiddenWindow window_;
 };
 
-// The program's own bounds: each open gets 1.5 s, one after another; at 8 s the open under way
-// has had no answer either, and the ports not reached are not checked.
-TEST_F(SerialPortCheckTest, OpensThatAllHangAreGivenUpOneByOneUntilTheWholeTimeIsUp) {
+// The program's own bounds, carried out by real threads: each open gets its time, one
+// after another, a fresh worker each; at the cap the open under way has had no answer either, and
+// the ports not reached are not checked.
+TEST_F(PortCheckWorkersTest, OpensThatAllHangAreGivenUpOneByOneUntilTheWholeTimeIsUp) {
   const SharedHandle release = ManualEvent();
-  SerialPortCheck check(window_.get(), kCheckMessage, kCheckTimer, HangingOpener({}, release));
+  constexpr ScheduleTimes kTimes = {};
+  PortCheckWorkers check(window_.get(), kCheckMessage, kCheckTimer, HangingOpener({}, release),
+                         kTimes);
   Watch watch;
-  check.Start({1, 2, 3, 4, 5, 6, 7, 8});
-  Pump(check, window_.get(), kPortCheckMs + 600, watch);
+  EXPECT_EQ(check.Start(NothingToRead(), Ports({1, 2, 3, 4, 5, 6, 7, 8})), 0u);
+  Pump(check, window_.get(), kTimes.checkMs + 600, watch);
   SetEvent(release.get());
 
   EXPECT_EQ(watch.completions, 1);
@@ -124,22 +136,61 @@ TEST_F(SerialPortCheckTest, OpensThatAllHangAreGivenUpOneByOneUntilTheWholeTimeI
   ASSERT_EQ(watch.decidedAtMs.size(), 8u);
   for (size_t i = 0; i < 5; ++i) {
     const DWORD took = watch.decidedAtMs[i] - (i == 0 ? 0 : watch.decidedAtMs[i - 1]);
-    EXPECT_GE(took, kPortOpenMs - 20) << "COM" << i + 1;
-    EXPECT_LT(took, kPortOpenMs + 200) << "COM" << i + 1;
+    EXPECT_GE(took, kTimes.openMs - 20) << "COM" << i + 1;
+    EXPECT_LT(took, kTimes.openMs + 200) << "COM" << i + 1;
   }
-  EXPECT_GE(watch.completedAtMs, kPortCheckMs);
-  EXPECT_LT(watch.completedAtMs, kPortCheckMs + 300);
+  EXPECT_GE(watch.completedAtMs, kTimes.checkMs);
+  EXPECT_LT(watch.completedAtMs, kTimes.checkMs + 300);
   EXPECT_LT(watch.longestWaitMs, 250u) << "the window's thread stays free";
 }
 
-TEST_F(SerialPortCheckTest, AnOpenThatHangsIsNoAnswerAndTheLaterPortsAreStillChecked) {
+// A reading that hangs is given up in its time: no port is opened, and what Windows sees says
+// why. The reading ends later on its own.
+TEST_F(PortCheckWorkersTest, AReadingThatHangsIsGivenUpAndNoPortIsOpened) {
+  const SharedHandle release = ManualEvent();
+  constexpr ScheduleTimes kTimes = {300};
+  int opens = 0;
+  PortCheckWorkers check(
+      window_.get(), kCheckMessage, kCheckTimer,
+      [&opens](int16_t) {
+        ++opens;
+        return 0u;
+      },
+      kTimes);
+  Watch watch;
+  EXPECT_EQ(check.Start(
+                [release] {
+                  WaitForSingleObject(release.get(), INFINITE);
+                  return WindowsDevices{};
+                },
+                Ports({1})),
+            0u);
+  Pump(check, window_.get(), 600, watch);
+  EXPECT_EQ(watch.completions, 1);
+  EXPECT_GE(watch.completedAtMs, kTimes.readingMs);
+  EXPECT_LT(watch.completedAtMs, kTimes.readingMs + 150);
+  EXPECT_LT(watch.longestWaitMs, 250u) << "the window's thread stays free";
+  const WindowsDevices devices = check.Devices();
+  ASSERT_EQ(devices.unread.size(), 1u);
+  EXPECT_EQ(devices.unread[0].fact, DeviceFact::All);
+  EXPECT_EQ(devices.unread[0].description, ReadingOutOfTime(kTimes.readingMs));
+
+  SetEvent(release.get());
+  Pump(check, window_.get(), 200, watch);
+  EXPECT_EQ(watch.completions, 1) << "the late reading changes nothing";
+  EXPECT_TRUE(check.Results().empty());
+  EXPECT_EQ(opens, 0);
+}
+
+TEST_F(PortCheckWorkersTest, AnOpenThatHangsIsNoAnswerAndTheLaterPortsAreStillChecked) {
   const SharedHandle release = ManualEvent();
   constexpr uint32_t kOpenMs = 300;
-  SerialPortCheck check(window_.get(), kCheckMessage, kCheckTimer,
-                        HangingOpener({{1, 2}, {3, 0}, {4, 5}}, release), {kOpenMs, 5000});
+  PortCheckWorkers check(window_.get(), kCheckMessage, kCheckTimer,
+                         HangingOpener({{1, 2}, {3, 0}, {4, 5}}, release),
+                         {kReadingMs, kOpenMs, 5000});
   Watch watch;
-  check.Start({1, 2, 3, 4});
-  EXPECT_THROW(check.Start({1}), Failure) << "one check at a time";
+  check.Start(NothingToRead(), Ports({1, 2, 3, 4}));
+  EXPECT_THROW(check.Start(NothingToRead(), Ports({1})), Failure) << "one check at a time";
   Pump(check, window_.get(), 1000, watch);
 
   const std::vector<std::string> expected = {"COM1 Gone 2", "COM2 NoAnswer 0", "COM3 Free 0",
@@ -160,7 +211,7 @@ TEST_F(SerialPortCheckTest, AnOpenThatHangsIsNoAnswerAndTheLaterPortsAreStillChe
 
   // A check that has completed lets the next one start.
   Watch next;
-  check.Start({3});
+  check.Start(NothingToRead(), Ports({3}));
   Pump(check, window_.get(), 300, next);
   EXPECT_EQ(next.completions, 1);
   EXPECT_THAT(next.results, ElementsAre("COM3 Free 0"));
@@ -169,8 +220,8 @@ TEST_F(SerialPortCheckTest, AnOpenThatHangsIsNoAnswerAndTheLaterPortsAreStillChe
   const SharedHandle hang = ManualEvent();
   const DWORD dropping = GetTickCount();
   {
-    SerialPortCheck dropped(window_.get(), kCheckMessage, kCheckTimer, HangingOpener({}, hang));
-    dropped.Start({5});
+    PortCheckWorkers dropped(window_.get(), kCheckMessage, kCheckTimer, HangingOpener({}, hang));
+    dropped.Start(NothingToRead(), Ports({5}));
     Sleep(20);
   }
   EXPECT_LT(GetTickCount() - dropping, 100u);
@@ -180,7 +231,7 @@ TEST_F(SerialPortCheckTest, AnOpenThatHangsIsNoAnswerAndTheLaterPortsAreStillChe
 
 // wine-com-links makes the ports: the first opens, and the second is held here without sharing,
 // as another program would hold it. COM250 has no link, nor a /dev/ttyS249 behind it.
-TEST_F(SerialPortCheckTest, RealPortsOpenFreeInUseOrGone) {
+TEST_F(PortCheckWorkersTest, RealPortsOpenFreeInUseOrGone) {
   const std::string links = test::RequiredEnvironment("VELMARIS_COM_LINKS");
   const auto free = static_cast<int16_t>(std::stoi(links));
   const auto held = static_cast<int16_t>(std::stoi(links.substr(links.find(',') + 1)));
@@ -190,9 +241,9 @@ TEST_F(SerialPortCheckTest, RealPortsOpenFreeInUseOrGone) {
                              CloseHandle);
   ASSERT_NE(holding.get(), INVALID_HANDLE_VALUE) << "error " << GetLastError();
 
-  SerialPortCheck check(window_.get(), kCheckMessage, kCheckTimer);
+  PortCheckWorkers check(window_.get(), kCheckMessage, kCheckTimer);
   Watch watch;
-  check.Start({free, held, 250});
+  check.Start(NothingToRead(), Ports({free, held, 250}));
   Pump(check, window_.get(), 1000, watch);
   EXPECT_EQ(watch.completions, 1);
   EXPECT_THAT(watch.results,

@@ -2,7 +2,15 @@
 // memory, from outside as the user would wait for them.
 //   bench_driver startup <runs> <program>...   each program <runs> times, taking turns
 //   bench_driver hold <seconds> <program>      one run kept open that long
-// Prints one line per program: "<program> ms=<median> min=<min> max=<max> peak_kb=<median>".
+//   bench_driver silence <runs> <program>      the end of a scan without a unit, <runs> times
+// Prints one line per program: "<program> ms=<median> min=<min> max=<max> peak_kb=<median>"; the
+// silence mode "silence tick_ms=<median> section_ms=<median> to_section_ms=<median> ms=<median>".
+//
+// The silence is probed as another program would meet it: from the scan's last port on, every
+// 10 ms a WM_NULL sent with SMTO_NORMAL, each wait timed. The tick that ends the scan is the
+// longest wait until the status says the scan is over; the event that writes the section is the
+// longest wait from then until the report grows; the time to the section runs from the start of
+// the probe the end tick held to the end of the one that saw the section.
 #include <windows.h>
 // psapi.h needs windows.h first.
 #include <psapi.h>
@@ -13,6 +21,9 @@
 #include <cwchar>
 #include <string>
 #include <vector>
+
+#include "ProgramWindow.h"
+#include "WindowSearch.h"
 
 namespace {
 
@@ -92,6 +103,8 @@ class Run {
     }
   }
 
+  DWORD processId() const { return process_.dwProcessId; }
+
   SIZE_T PeakWorkingSet() const {
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
@@ -124,6 +137,75 @@ void Print(const std::wstring& program, const std::vector<Sample>& samples) {
                static_cast<unsigned long>(Median(peak) / 1024));
 }
 
+constexpr UINT kProbeLimitMs = 30000;
+const wchar_t* const kSectionTitle = L"LO QUE WINDOWS VE EN ESTE EQUIPO";
+
+// A short text of another process's window; empty when the window does not answer.
+std::wstring ShortText(HWND window) {
+  wchar_t text[128] = {};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                           kProbeLimitMs, &copied)) {
+    return {};
+  }
+  return text;
+}
+
+size_t TextLength(HWND window) {
+  DWORD_PTR length = 0;
+  SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kProbeLimitMs, &length);
+  return length;
+}
+
+struct Silence {
+  double tickMs = 0;
+  double sectionMs = 0;
+  double toSectionMs = 0;
+};
+
+// One run of the program through the end of its scan.
+Silence ScanEnd(const std::wstring& program) {
+  Run run(program);
+  run.WaitUntilPainted();
+  HWND window = velmaris::test::FindProgramWindow(run.processId());
+  HWND status = velmaris::test::StatusBoxOf(window);
+  HWND report = velmaris::test::ReportPaneOf(window);
+  while (ShortText(status) != L"ESCANEANDO PUERTO COM20") Sleep(10);
+  Silence silence;
+  double tickStart = 0;
+  bool scanOver = false;
+  size_t reportAtScanEnd = 0;
+  for (;;) {
+    const double start = Now();
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kProbeLimitMs, &ignored);
+    const double end = Now();
+    if (!scanOver) {
+      if (end - start > silence.tickMs) {
+        silence.tickMs = end - start;
+        tickStart = start;
+      }
+      if (ShortText(status) == L"NO DETECTADO") {
+        scanOver = true;
+        reportAtScanEnd = TextLength(report);
+        // A section the end tick wrote itself comes with no event of its own.
+        if (velmaris::test::Text(report).find(kSectionTitle) != std::wstring::npos) {
+          silence.toSectionMs = end - tickStart;
+          return silence;
+        }
+      }
+    } else {
+      silence.sectionMs = std::max(silence.sectionMs, end - start);
+      if (TextLength(report) > reportAtScanEnd) {
+        silence.toSectionMs = end - tickStart;
+        return silence;
+      }
+    }
+    const double next = start + 10 - Now();
+    if (next > 0) Sleep(static_cast<DWORD>(next));
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -147,6 +229,17 @@ int wmain(int argc, wchar_t** argv) {
         samples[p].push_back(sample);
       }
     }
+  } else if (mode == L"silence") {
+    std::vector<double> tick, section, toSection;
+    for (int i = 0; i < count; ++i) {
+      const Silence silence = ScanEnd(programs[0]);
+      tick.push_back(silence.tickMs);
+      section.push_back(silence.sectionMs);
+      toSection.push_back(silence.toSectionMs);
+    }
+    std::wprintf(L"silence tick_ms=%.1f section_ms=%.1f to_section_ms=%.1f ms=%.1f\n", Median(tick),
+                 Median(section), Median(toSection), Median(toSection));
+    return 0;
   } else if (mode == L"hold") {
     Run run(programs[0]);
     Sample sample;

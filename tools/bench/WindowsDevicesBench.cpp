@@ -5,7 +5,11 @@
 // Prints "windows-devices ms=<median> min=<min> max=<max> read_ms=<median> check_ms=<median>
 // verdict_ms=<median> lines_ms=<median> devices=<n> ports=<n> checked=<n> verdict=<n> lines=<n>",
 // the devices being all present ones of the device tree, each phase's figure its own median, and
-// the last counts those of the verdict's and the section's lines.
+// the last counts those of the verdict's and the section's lines. Then the same section appended
+// to a report pane as the program's event does it, line by line, each append reading the whole
+// text back and setting it whole again: "appends n=<lines> read_ms=<median> set_ms=<median>
+// fit_ms=<median> fit_once_ms=<median>", fit being the scroll bar's fit after every append, and
+// fit_once the one fit at the end that would do instead.
 #include <windows.h>
 // setupapi.h needs windows.h first.
 #include <setupapi.h>
@@ -15,12 +19,20 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/ReportText.h"
+#include "app/win32/FormControls.h"
+#include "app/win32/FormDescription.h"
+#include "app/win32/ScrollBarFit.h"
 #include "common/win32/Scoped.h"
+#include "common/win32/ScreenDpi.h"
+#include "common/win32/Utf16.h"
+#include "common/win32/WindowText.h"
 #include "diagnosis/KnownBadDrivers.h"
+#include "diagnosis/NotDetectedAdvice.h"
 #include "diagnosis/PortsToCheck.h"
 #include "diagnosis/Verdict.h"
 #include "diagnosis/WindowsDevicesSection.h"
-#include "platform/win32/SerialPortCheck.h"
+#include "platform/win32/PortCheckWorkers.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {
@@ -51,8 +63,10 @@ int PresentDevices() {
 
 // Runs the check through its window's messages until it is complete.
 std::vector<velmaris::PortCheckResult> Check(HWND window, const std::vector<int16_t>& ports) {
-  velmaris::SerialPortCheck check(window, kCheckMessage, kCheckTimer);
-  check.Start(ports);
+  velmaris::PortCheckWorkers check(window, kCheckMessage, kCheckTimer);
+  // The reading is timed on its own: the check's worker reads nothing here.
+  check.Start([] { return velmaris::WindowsDevices{}; },
+              [&ports](const velmaris::WindowsDevices&) { return ports; });
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     const bool complete = message.message == WM_TIMER
@@ -66,6 +80,59 @@ std::vector<velmaris::PortCheckResult> Check(HWND window, const std::vector<int1
 double Median(std::vector<double> times) {
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
+}
+
+// The form's report pane, alone in a shown window of the form's size.
+struct ReportPane {
+  ReportPane() {
+    const velmaris::ScreenDpi dpi = velmaris::ReadScreenDpi();
+    form = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600,
+                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    for (const velmaris::ControlDescription& control : velmaris::kControls) {
+      if (control.id != velmaris::kTxtInfo) continue;
+      pane = velmaris::CreateFormControl(form, GetModuleHandleW(nullptr), control, dpi, nullptr);
+    }
+    SendMessageW(pane, EM_SETLIMITTEXT, 0, 0);
+  }
+  ~ReportPane() { DestroyWindow(form); }
+  HWND form = nullptr;
+  HWND pane = nullptr;
+};
+
+struct Appends {
+  double readMs = 0;
+  double setMs = 0;
+  double fitMs = 0;
+  double fitOnceMs = 0;
+};
+
+// Appends the lines to a report that holds the advice, as the section's event does.
+Appends Append(HWND pane, const std::vector<std::string>& lines) {
+  std::string head;
+  for (const std::string& line : velmaris::NotDetectedCauses()) {
+    head = velmaris::WithLineAppended(head, line);
+  }
+  SetWindowTextW(pane, velmaris::Widen(head).c_str());
+  velmaris::FitVerticalScrollBar(pane);
+  Appends appends;
+  for (const std::string& line : lines) {
+    const double start = Now();
+    const std::string text = velmaris::Narrow(velmaris::WindowText(pane));
+    const double read = Now();
+    SetWindowTextW(pane, velmaris::Widen(velmaris::WithLineAppended(text, line)).c_str());
+    const double set = Now();
+    velmaris::FitVerticalScrollBar(pane);
+    const double fit = Now();
+    appends.readMs += read - start;
+    appends.setMs += set - read;
+    appends.fitMs += fit - set;
+  }
+  // The one fit at the end, had none come after each: the bar hidden as before the section.
+  ShowScrollBar(pane, SB_VERT, FALSE);
+  const double start = Now();
+  velmaris::FitVerticalScrollBar(pane);
+  appends.fitOnceMs = Now() - start;
+  return appends;
 }
 
 }  // namespace
@@ -100,6 +167,21 @@ int wmain(int argc, wchar_t** argv) {
     ports = devices.ports.size();
     portsChecked = toCheck.size();
   }
+  std::vector<double> appendRead, appendSet, appendFit, appendFitOnce;
+  {
+    const ReportPane report;
+    const velmaris::WindowsDevices devices = velmaris::ReadWindowsDevices();
+    const std::vector<std::string> section = velmaris::WindowsDevicesSection(
+        devices, kFirstPortNotTried,
+        {Check(window, velmaris::PortsToCheck(devices, kFirstPortNotTried))});
+    for (int run = 0; run < runs; ++run) {
+      const Appends appends = Append(report.pane, section);
+      appendRead.push_back(appends.readMs);
+      appendSet.push_back(appends.setMs);
+      appendFit.push_back(appends.fitMs);
+      appendFitOnce.push_back(appends.fitOnceMs);
+    }
+  }
   DestroyWindow(window);
   std::sort(whole.begin(), whole.end());
   std::printf(
@@ -107,5 +189,7 @@ int wmain(int argc, wchar_t** argv) {
       "lines_ms=%.1f devices=%d ports=%zu checked=%zu verdict=%zu lines=%zu\n",
       Median(whole), whole.front(), whole.back(), Median(read), Median(checked), Median(verdict),
       Median(lines), PresentDevices(), ports, portsChecked, verdictLines, lineCount);
+  std::printf("appends n=%zu read_ms=%.1f set_ms=%.1f fit_ms=%.1f fit_once_ms=%.1f\n", lineCount,
+              Median(appendRead), Median(appendSet), Median(appendFit), Median(appendFitOnce));
   return 0;
 }

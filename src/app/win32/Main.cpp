@@ -22,6 +22,7 @@
 #include "link/win32/DispatchControl.h"
 #include "link/win32/WindowsComponentLookup.h"
 #include "platform/win32/OSVersionQuery.h"
+#include "platform/win32/PortCheckWorkers.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
 namespace {
@@ -62,17 +63,8 @@ void ShowFatal(const std::string& text) {
                              velmaris::Widen(velmaris::kProgramName), MB_OK | MB_ICONERROR);
 }
 
-}  // namespace
-
-// An exception that escapes everything ends the program through std::terminate. libstdc++'s
-// default handler would print the exception's type to standard error, which this window program
-// does not have, and brings its name demangler and printf along: some 40 KB of the release file.
-// This one ends the program the same way without them.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+// The program from its window's creation to its end; its exit code.
+int RunProgram(HINSTANCE instance, int show) {
   OleSession ole;
   INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, velmaris::kCommonControlClasses};
   InitCommonControlsEx(&commonControls);
@@ -102,4 +94,25 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     ShowFatal(std::string(velmaris::kProgramName) + ": " + failure.what());
   }
   return 1;
+}
+
+}  // namespace
+
+// An exception that escapes everything ends the program through std::terminate. libstdc++'s
+// default handler would print the exception's type to standard error, which this window program
+// does not have, and brings its name demangler and printf along: some 40 KB of the release file.
+// This one ends the program the same way without them.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  const int code = RunProgram(instance, show);
+  // A worker of the port check may still be inside the device setup API or an open. Ending the
+  // process the usual way stops it wherever it stands and then runs every DLL's exit
+  // notification, and on Windows XP one of those can wait for ever on a lock the stopped worker
+  // held. Everything the program owns is let go by now, so the process ends outright instead.
+  if (velmaris::WorkersStillRunning())
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  return code;
 }

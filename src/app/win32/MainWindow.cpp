@@ -13,6 +13,7 @@
 #include "app/win32/ScrollBarFit.h"
 #include "common/Failure.h"
 #include "common/ProgramIdentity.h"
+#include "common/win32/LastError.h"
 #include "common/win32/Utf16.h"
 #include "common/win32/WindowText.h"
 
@@ -23,15 +24,11 @@ namespace {
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
-std::wstring LastErrorText(const wchar_t* what) {
-  return std::wstring(what) + L" (" + Widen(std::to_string(GetLastError())) + L")";
-}
-
-// Posted messages of the window's own: show the failure a handler left behind; a result of the
-// port check has come in.
+// Posted messages of the window's own: show the failure a handler left behind; a worker of the
+// port check has done its step.
 constexpr UINT kShowFailureMessage = WM_APP;
 constexpr UINT kPortCheckMessage = WM_APP + 1;
-// The port check's watch, beside Timer1.
+// The port check's clock, beside Timer1.
 constexpr UINT_PTR kPortCheckTimer = kTimer1 + 1;
 // Bit 30 of a key message's lParam: the key was already down.
 constexpr LPARAM kKeyWasDown = LPARAM{1} << 30;
@@ -74,7 +71,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, ScreenDpi dpi
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kWindowClass;
   if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    FailInTool(Narrow(LastErrorText(L"No se pudo registrar la clase de la ventana")));
+    FailInTool(WithLastError("No se pudo registrar la clase de la ventana"));
   }
 
   RECT frame = ToPixels({0, 0, kClientWidthTwips, kClientHeightTwips}, dpi);
@@ -83,10 +80,10 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, ScreenDpi dpi
                               CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                               frame.bottom - frame.top, nullptr, nullptr, instance, window.get());
   if (hwnd == nullptr) {
-    FailInTool(Narrow(LastErrorText(L"No se pudo crear la ventana")));
+    FailInTool(WithLastError("No se pudo crear la ventana"));
   }
   window->CreateControls();
-  window->portCheck_ = std::make_unique<SerialPortCheck>(hwnd, kPortCheckMessage, kPortCheckTimer);
+  window->portCheck_ = std::make_unique<PortCheckWorkers>(hwnd, kPortCheckMessage, kPortCheckTimer);
   return window;
 }
 
@@ -94,7 +91,7 @@ void MainWindow::CreateControls() {
   statusFont_ = CreateStatusFont(dpi_);
   for (const ControlDescription& control : kControls) {
     HWND child = CreateFormControl(hwnd_, instance_, control, dpi_, statusFont_.get());
-    if (child == nullptr) FailInTool(Narrow(LastErrorText(L"No se pudo crear un control")));
+    if (child == nullptr) FailInTool(WithLastError("No se pudo crear un control"));
     // The form's keys live in its controls' own procedures, so they hold in every message loop
     // that dispatches them: a component's wait loop and a message box's included.
     if (!SetWindowSubclass(child, &MainWindow::ControlProc, 0, reinterpret_cast<DWORD_PTR>(this))) {

@@ -11,7 +11,7 @@
 #include "app/win32/FormKeys.h"
 #include "common/win32/Scoped.h"
 #include "common/win32/ScreenDpi.h"
-#include "platform/win32/SerialPortCheck.h"
+#include "platform/win32/PortCheckWorkers.h"
 
 namespace velmaris {
 class frmQel;
@@ -99,7 +99,7 @@ class MainWindow : public FormView {
   std::function<void()> unloadStep_;
   FormKeys keys_{nullptr};
   std::exception_ptr pendingFailure_;
-  std::unique_ptr<SerialPortCheck> portCheck_;
+  std::unique_ptr<PortCheckWorkers> portCheck_;
 };
 
 // Hands the window's messages to the form while it lives. However it ends (the message loop over,
