@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzInvariants.h"
 #include "diagnosis/ComponentSection.h"
 #include "link/ComponentDependencies.h"
 #include "link/Manifest.h"
@@ -18,11 +19,6 @@
 
 namespace velmaris::fuzzing {
 namespace {
-
-[[noreturn]] void Fail(const char* what, const std::string& detail = "") {
-  std::fprintf(stderr, "invariant broken: %s [%s]\n", what, detail.substr(0, 300).c_str());
-  std::abort();
-}
 
 class FuzzedFiles : public ComponentFiles {
  public:
@@ -71,9 +67,9 @@ void CheckOneInput(const uint8_t* bytes, size_t size) {
   } catch (...) {
     Fail("the walk let a failure out");
   }
-  ComponentRegistration registration{"Fuzz.Component", ClassesRoot::Machine, "{class}", "",
-                                     ClassesRoot::Machine, "C:\\component.dll",
-                                     "C:\\component.dll"};
+  ComponentRegistration registration{
+      "Fuzz.Component",     ClassesRoot::Machine, "{class}",          "",
+      ClassesRoot::Machine, "C:\\component.dll",  "C:\\component.dll"};
   for (uint16_t machine : {kMachineI386, kMachineAmd64}) {
     try {
       CheckLines(ComponentSection(registration, {true}, {}, files, machine));

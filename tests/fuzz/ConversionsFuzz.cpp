@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "FuzzInvariants.h"
 #include "FuzzValues.h"
 #include "common/Failure.h"
 #include "value/Conversions.h"
@@ -19,15 +20,6 @@
 
 namespace velmaris::fuzzing {
 namespace {
-
-[[noreturn]] void Fail(const char* what, const std::string& detail) {
-  std::fprintf(stderr, "invariant broken: %s [%s]\n", what, detail.c_str());
-  std::abort();
-}
-
-void Require(bool condition, const char* what, const std::string& detail = "") {
-  if (!condition) Fail(what, detail);
-}
 
 // The outcome of one conversion: a value or the description of its Failure.
 struct Outcome {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Fakes.h"
+#include "FuzzInvariants.h"
 #include "FuzzValues.h"
 #include "app/frmQel.h"
 #include "common/Failure.h"
@@ -21,19 +22,6 @@ namespace {
 
 using fakes::FakeControl;
 using fakes::FakeView;
-
-[[noreturn]] void Fail(const char* what, const std::string& detail = "") {
-  std::fprintf(stderr, "invariant broken: %s [%s]\n", what, detail.substr(0, 300).c_str());
-  std::abort();
-}
-
-void Require(bool condition, const char* what, const std::string& detail = "") {
-  if (!condition) Fail(what, detail);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 // A window that checks every write of the report: the old text stays as it was and exactly one
 // line is added after a CR LF. The added lines are kept in order.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzInvariants.h"
 #include "FuzzValues.h"
 #include "common/Failure.h"
 #include "diagnosis/KnownBadDrivers.h"
@@ -25,19 +26,6 @@ namespace {
 // The longest line: the verdict names three ports, each with two names from Windows cut at 100
 // characters and a driver version.
 constexpr size_t kLineCharactersAtMost = 1000;
-
-[[noreturn]] void Fail(const char* what, const std::string& detail = "") {
-  std::fprintf(stderr, "invariant broken: %s [%s]\n", what, detail.substr(0, 300).c_str());
-  std::abort();
-}
-
-void Require(bool condition, const char* what, const std::string& detail = "") {
-  if (!condition) Fail(what, detail);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 class FactSource {
  public:

@@ -362,11 +362,11 @@ TEST(PortScanWithoutDevices, AFailingReadingOfWindowsDevicesIsReportedNotRaised)
     EXPECT_FALSE(view.timerEnabled);
     const std::vector<std::string> lines = ReportLines(view.report);
     // The component is read on its own, and still named.
-    EXPECT_THAT(std::vector<std::string>(lines.end() - 6, lines.end()),
-                ElementsAre("================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
-                            "================================",
-                            "* No se pudo leer lo que ve Windows:", why,
-                            fakes::kInstalledComponentLine));
+    EXPECT_THAT(
+        std::vector<std::string>(lines.end() - 6, lines.end()),
+        ElementsAre("================================", "LO QUE WINDOWS VE EN ESTE EQUIPO",
+                    "================================", "* No se pudo leer lo que ve Windows:", why,
+                    fakes::kInstalledComponentLine));
   }
 }
 
