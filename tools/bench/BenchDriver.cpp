@@ -188,9 +188,10 @@ Silence ScanEnd(const std::wstring& program) {
       if (ShortText(status) == L"NO DETECTADO") {
         scanOver = true;
         reportAtScanEnd = TextLength(report);
-        // A section the end tick wrote itself comes with no event of its own.
+        // A section already there came with the end tick, or with an event that ran while the
+        // status was being read, which waited for it: it counts from when it was seen.
         if (velmaris::test::Text(report).find(kSectionTitle) != std::wstring::npos) {
-          silence.toSectionMs = end - tickStart;
+          silence.toSectionMs = Now() - tickStart;
           return silence;
         }
       }
