@@ -2,15 +2,17 @@
 // memory, from outside as the user would wait for them.
 //   bench_driver startup <runs> <program>...   each program <runs> times, taking turns
 //   bench_driver hold <seconds> <program>      one run kept open that long
-//   bench_driver silence <runs> <program>      the end of a scan without a unit, <runs> times
+//   bench_driver silence <runs> <program>...   the end of a scan without a unit, <runs> times each
 // Prints one line per program: "<program> ms=<median> min=<min> max=<max> peak_kb=<median>"; the
-// silence mode "silence tick_ms=<median> section_ms=<median> to_section_ms=<median> ms=<median>".
+// silence mode "silence tick_ms=<median> section_ms=<median> to_section_ms=<median> ms=<median>
+// min=<min> max=<max> program=<program>", the last three of the time to the section.
 //
 // The silence is probed as another program would meet it: from the scan's last port on, every
-// 10 ms a WM_NULL sent with SMTO_NORMAL, each wait timed. The tick that ends the scan is the
-// longest wait until the status says the scan is over; the event that writes the section is the
-// longest wait from then until the report grows; the time to the section runs from the start of
-// the probe the end tick held to the end of the one that saw the section.
+// 10 ms a WM_NULL sent with SMTO_NORMAL, each wait timed, and so are the reads of the status and
+// the report between them. The tick that ends the scan is the longest wait of the round after
+// which the status first says the scan is over; the event that writes the section is the longest
+// wait from then until the report grows; the time to the section runs from the start of that
+// round to the read that saw the section.
 #include <windows.h>
 // psapi.h needs windows.h first.
 #include <psapi.h>
@@ -163,7 +165,17 @@ struct Silence {
   double toSectionMs = 0;
 };
 
-// One run of the program through the end of its scan.
+// How long a call into the window took, in ms.
+template <typename Call>
+double Timed(Call call) {
+  const double start = Now();
+  call();
+  return Now() - start;
+}
+
+// One run of the program through the end of its scan. Each message sent to the window waits for
+// whatever event it is running, so every call is timed: the end tick holds a call of the round
+// after which the status says the scan is over, and it starts within that round.
 Silence ScanEnd(const std::wstring& program) {
   Run run(program);
   run.WaitUntilPainted();
@@ -173,32 +185,38 @@ Silence ScanEnd(const std::wstring& program) {
   while (ShortText(status) != L"ESCANEANDO PUERTO COM20") Sleep(10);
   Silence silence;
   double tickStart = 0;
-  bool scanOver = false;
   size_t reportAtScanEnd = 0;
-  for (;;) {
+  for (bool scanOver = false;;) {
     const double start = Now();
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kProbeLimitMs, &ignored);
-    const double end = Now();
+    const double probeMs = Timed([&] {
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kProbeLimitMs, &ignored);
+    });
     if (!scanOver) {
-      if (end - start > silence.tickMs) {
-        silence.tickMs = end - start;
-        tickStart = start;
-      }
-      if (ShortText(status) == L"NO DETECTADO") {
+      std::wstring statusText;
+      const double statusMs = Timed([&] { statusText = ShortText(status); });
+      if (statusText == L"NO DETECTADO") {
         scanOver = true;
-        reportAtScanEnd = TextLength(report);
-        // A section already there came with the end tick, or with an event that ran while the
-        // status was being read, which waited for it: it counts from when it was seen.
-        if (velmaris::test::Text(report).find(kSectionTitle) != std::wstring::npos) {
+        tickStart = start;
+        silence.tickMs = std::max(probeMs, statusMs);
+        // The section may come with an event that runs while the report is read.
+        bool sectionThere = false;
+        silence.sectionMs = Timed([&] {
+          reportAtScanEnd = TextLength(report);
+          sectionThere = velmaris::test::Text(report).find(kSectionTitle) != std::wstring::npos;
+        });
+        if (sectionThere) {
           silence.toSectionMs = Now() - tickStart;
           return silence;
         }
+        silence.sectionMs = 0;
       }
     } else {
-      silence.sectionMs = std::max(silence.sectionMs, end - start);
-      if (TextLength(report) > reportAtScanEnd) {
-        silence.toSectionMs = end - tickStart;
+      size_t length = 0;
+      const double lengthMs = Timed([&] { length = TextLength(report); });
+      silence.sectionMs = std::max({silence.sectionMs, probeMs, lengthMs});
+      if (length > reportAtScanEnd) {
+        silence.toSectionMs = Now() - tickStart;
         return silence;
       }
     }
@@ -231,15 +249,25 @@ int wmain(int argc, wchar_t** argv) {
       }
     }
   } else if (mode == L"silence") {
-    std::vector<double> tick, section, toSection;
+    std::vector<std::vector<Silence>> runs(programs.size());
+    // Taking turns here too: the section's figures swing with the machine by tens of ms.
     for (int i = 0; i < count; ++i) {
-      const Silence silence = ScanEnd(programs[0]);
-      tick.push_back(silence.tickMs);
-      section.push_back(silence.sectionMs);
-      toSection.push_back(silence.toSectionMs);
+      for (size_t p = 0; p < programs.size(); ++p) runs[p].push_back(ScanEnd(programs[p]));
     }
-    std::wprintf(L"silence tick_ms=%.1f section_ms=%.1f to_section_ms=%.1f ms=%.1f\n", Median(tick),
-                 Median(section), Median(toSection), Median(toSection));
+    for (size_t p = 0; p < programs.size(); ++p) {
+      std::vector<double> tick, section, toSection;
+      for (const Silence& silence : runs[p]) {
+        tick.push_back(silence.tickMs);
+        section.push_back(silence.sectionMs);
+        toSection.push_back(silence.toSectionMs);
+      }
+      std::wprintf(
+          L"silence tick_ms=%.1f section_ms=%.1f to_section_ms=%.1f ms=%.1f min=%.1f "
+          L"max=%.1f program=%ls\n",
+          Median(tick), Median(section), Median(toSection), Median(toSection),
+          *std::min_element(toSection.begin(), toSection.end()),
+          *std::max_element(toSection.begin(), toSection.end()), programs[p].c_str());
+    }
     return 0;
   } else if (mode == L"hold") {
     Run run(programs[0]);

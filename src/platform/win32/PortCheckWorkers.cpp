@@ -1,6 +1,5 @@
 #include "platform/win32/PortCheckWorkers.h"
 
-#include <deque>
 #include <optional>
 #include <string>
 #include <utility>
@@ -27,41 +26,106 @@ void TryToCancelBlockedCall(HANDLE thread) {
 
 }  // namespace
 
-// What one check's workers hand back to the window's thread. It outlives the check for as long
-// as one of its workers still waits in a call.
-struct PortCheckWorkers::Outbox {
-  Outbox(HWND window, UINT message, WindowsDevicesReader read, PortOpener open)
-      : window(window), message(message), read(std::move(read)), open(std::move(open)) {
+// One check: its schedule and the threads that carry out its orders, shared by the window's
+// thread and the workers for as long as one of them still waits in a call. Everything but the
+// constants is under `section`.
+struct PortCheckWorkers::Check : std::enable_shared_from_this<Check> {
+  Check(HWND window, UINT message, WindowsDevicesReader read, PortOpener open,
+        AfterScanSchedule schedule)
+      : window(window),
+        message(message),
+        read(std::move(read)),
+        open(std::move(open)),
+        schedule(std::move(schedule)) {
     InitializeCriticalSection(&section);
   }
-  ~Outbox() { DeleteCriticalSection(&section); }
-  Outbox(const Outbox&) = delete;
-  Outbox& operator=(const Outbox&) = delete;
+  ~Check() { DeleteCriticalSection(&section); }
+  Check(const Check&) = delete;
+  Check& operator=(const Check&) = delete;
+
+  // True once the schedule has finished.
+  bool CarryOut(const std::vector<ScheduleOrder>& orders);
+  bool StartWorker(const ScheduleOrder& order);
+  void EndWorker(bool givenUp);
 
   const HWND window;
   const UINT message;
   const WindowsDevicesReader read;
   const PortOpener open;
   CRITICAL_SECTION section;
-  std::deque<StepOutcome> outcomes;  // under the section
+  AfterScanSchedule schedule;
+  std::shared_ptr<Worker> worker;  // the worker whose outcome counts
+  bool dropped = false;            // the window no longer waits for the check
 };
 
 // One worker thread, which waits for its next step until it is told to end.
 struct PortCheckWorkers::Worker {
-  Worker(std::shared_ptr<Outbox> outbox, unsigned number)
-      : outbox(std::move(outbox)),
+  Worker(std::shared_ptr<Check> check, unsigned number)
+      : check(std::move(check)),
         number(number),
         wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
-  const std::shared_ptr<Outbox> outbox;
+  const std::shared_ptr<Check> check;
   const unsigned number;
   const UniqueHandle wake;  // set when a step or the end is handed over
-  // Under the outbox's section.
+  // Under the check's section.
   std::optional<ScheduleOrder> step;
   bool end = false;
-  // The window's thread alone touches it.
   UniqueHandle thread;
 };
+
+bool PortCheckWorkers::Check::CarryOut(const std::vector<ScheduleOrder>& orders) {
+  for (const ScheduleOrder& order : orders) {
+    switch (order.kind) {
+      case ScheduleOrder::Kind::Read:
+      case ScheduleOrder::Kind::Open:
+        if (!order.fresh) {
+          worker->step = order;
+          SetEvent(worker->wake.get());
+        } else if (!StartWorker(order)) {
+          return CarryOut(schedule.WorkerNotStarted(GetTickCount()));
+        }
+        break;
+      case ScheduleOrder::Kind::GiveUp:
+        EndWorker(true);
+        break;
+      case ScheduleOrder::Kind::Finish:
+        EndWorker(false);
+        return true;
+    }
+  }
+  return false;
+}
+
+// Starts a worker on the order's step; false, with the thread's last error, when Windows cannot.
+bool PortCheckWorkers::Check::StartWorker(const ScheduleOrder& order) {
+  auto started = std::make_shared<Worker>(shared_from_this(), order.worker);
+  if (!started->wake) return false;
+  started->step = order;
+  auto ticket = std::make_unique<std::shared_ptr<Worker>>(started);
+  InterlockedIncrement(&workersRunning);
+  const HANDLE thread = CreateThread(nullptr, 0, &Work, ticket.get(), 0, nullptr);
+  if (thread == nullptr) {
+    const DWORD error = GetLastError();
+    InterlockedDecrement(&workersRunning);
+    SetLastError(error);
+    return false;
+  }
+  ticket.release();  // the worker's now
+  started->thread.reset(thread);
+  SetEvent(started->wake.get());
+  worker = std::move(started);
+  return true;
+}
+
+// The worker under way is told to end after its step, never waited for.
+void PortCheckWorkers::Check::EndWorker(bool givenUp) {
+  if (!worker) return;
+  worker->end = true;
+  SetEvent(worker->wake.get());
+  if (givenUp) TryToCancelBlockedCall(worker->thread.get());
+  worker.reset();
+}
 
 uint32_t OpenAndClosePort(int16_t port) {
   const std::wstring name = L"\\\\.\\COM" + Widen(std::to_string(port));
@@ -84,15 +148,24 @@ PortCheckWorkers::PortCheckWorkers(HWND window, UINT message, UINT_PTR timer, Po
       times_(times) {}
 
 PortCheckWorkers::~PortCheckWorkers() {
-  if (running_) Stop();
+  if (!running_) return;
+  KillTimer(window_, timer_);
+  const Lock lock(check_->section);
+  check_->dropped = true;
+  check_->EndWorker(false);
 }
 
 uint32_t PortCheckWorkers::Start(WindowsDevicesReader read, PortChooser choose) {
   if (running_) FailInTool("Ya se están comprobando los puertos");
-  outbox_ = std::make_shared<Outbox>(window_, message_, std::move(read), opener_);
-  schedule_ = std::make_unique<AfterScanSchedule>(std::move(choose), times_);
+  check_ = std::make_shared<Check>(window_, message_, std::move(read), opener_,
+                                   AfterScanSchedule(std::move(choose), times_));
   if (SetTimer(window_, timer_, kScheduleTickMs, nullptr) == 0) return GetLastError();
-  if (!StartWorker(schedule_->Start(GetTickCount()))) {
+  bool started = false;
+  {
+    const Lock lock(check_->section);
+    started = check_->StartWorker(check_->schedule.Start(GetTickCount()));
+  }
+  if (!started) {
     const DWORD error = GetLastError();
     KillTimer(window_, timer_);
     if (error == 0) FailInTool("No se pudo iniciar la comprobación de los puertos");
@@ -103,98 +176,40 @@ uint32_t PortCheckWorkers::Start(WindowsDevicesReader read, PortChooser choose) 
 }
 
 WindowsDevices PortCheckWorkers::Devices() {
-  return schedule_ ? schedule_->devices() : WindowsDevices{};
+  if (!check_) return {};
+  const Lock lock(check_->section);
+  return check_->schedule.devices();
 }
 
 std::vector<PortCheckResult> PortCheckWorkers::Results() {
-  return schedule_ ? schedule_->results() : std::vector<PortCheckResult>{};
+  if (!check_) return {};
+  const Lock lock(check_->section);
+  return check_->schedule.results();
 }
 
 bool PortCheckWorkers::OnMessage(UINT message, WPARAM, LPARAM) {
   if (message != message_ || !running_) return false;
-  std::deque<StepOutcome> outcomes;
-  {
-    const Lock lock(outbox_->section);
-    outcomes.swap(outbox_->outcomes);
-  }
-  for (StepOutcome& outcome : outcomes) {
-    if (CarryOut(schedule_->Done(GetTickCount(), std::move(outcome)))) return true;
-  }
-  return false;
+  return StopIfFinished();
 }
 
 bool PortCheckWorkers::OnTimer(UINT_PTR timer) {
-  return timer == timer_ && running_ && CarryOut(schedule_->Tick(GetTickCount()));
-}
-
-// True once the check has finished.
-bool PortCheckWorkers::CarryOut(const std::vector<ScheduleOrder>& orders) {
-  for (const ScheduleOrder& order : orders) {
-    switch (order.kind) {
-      case ScheduleOrder::Kind::Read:
-      case ScheduleOrder::Kind::Open:
-        if (!order.fresh) {
-          Hand(order);
-        } else if (!StartWorker(order)) {
-          return CarryOut(schedule_->WorkerNotStarted(GetTickCount()));
-        }
-        break;
-      case ScheduleOrder::Kind::GiveUp:
-        EndWorker(true);
-        break;
-      case ScheduleOrder::Kind::Finish:
-        Stop();
-        return true;
-    }
-  }
-  return false;
-}
-
-// Starts a worker on the order's step; false, with the thread's last error, when Windows cannot.
-bool PortCheckWorkers::StartWorker(const ScheduleOrder& order) {
-  auto worker = std::make_shared<Worker>(outbox_, order.worker);
-  if (!worker->wake) return false;
-  worker->step = order;
-  auto ticket = std::make_unique<std::shared_ptr<Worker>>(worker);
-  InterlockedIncrement(&workersRunning);
-  const HANDLE thread = CreateThread(nullptr, 0, &Work, ticket.get(), 0, nullptr);
-  if (thread == nullptr) {
-    const DWORD error = GetLastError();
-    InterlockedDecrement(&workersRunning);
-    SetLastError(error);
-    return false;
-  }
-  ticket.release();  // the worker's now
-  worker->thread.reset(thread);
-  SetEvent(worker->wake.get());
-  worker_ = std::move(worker);
-  return true;
-}
-
-void PortCheckWorkers::Hand(const ScheduleOrder& order) {
+  if (timer != timer_ || !running_) return false;
   {
-    const Lock lock(outbox_->section);
-    worker_->step = order;
+    const Lock lock(check_->section);
+    check_->CarryOut(check_->schedule.Tick(GetTickCount()));
   }
-  SetEvent(worker_->wake.get());
+  return StopIfFinished();
 }
 
-// The worker under way is told to end after its step, never waited for.
-void PortCheckWorkers::EndWorker(bool givenUp) {
-  if (!worker_) return;
+// A check a worker finished is complete at whichever of its message or a tick comes first.
+bool PortCheckWorkers::StopIfFinished() {
   {
-    const Lock lock(outbox_->section);
-    worker_->end = true;
+    const Lock lock(check_->section);
+    if (!check_->schedule.finished()) return false;
   }
-  SetEvent(worker_->wake.get());
-  if (givenUp) TryToCancelBlockedCall(worker_->thread.get());
-  worker_.reset();
-}
-
-void PortCheckWorkers::Stop() {
   KillTimer(window_, timer_);
-  EndWorker(false);
   running_ = false;
+  return true;
 }
 
 DWORD WINAPI PortCheckWorkers::Work(void* parameter) {
@@ -202,13 +217,13 @@ DWORD WINAPI PortCheckWorkers::Work(void* parameter) {
     const std::unique_ptr<std::shared_ptr<Worker>> ticket(
         static_cast<std::shared_ptr<Worker>*>(parameter));
     Worker& worker = **ticket;
-    Outbox& outbox = *worker.outbox;
+    Check& check = *worker.check;
     try {
       for (;;) {
         WaitForSingleObject(worker.wake.get(), INFINITE);
         ScheduleOrder step{ScheduleOrder::Kind::Read};
         {
-          const Lock lock(outbox.section);
+          const Lock lock(check.section);
           if (worker.end) break;
           if (!worker.step) continue;
           step = *worker.step;
@@ -217,15 +232,18 @@ DWORD WINAPI PortCheckWorkers::Work(void* parameter) {
         StepOutcome outcome{worker.number, StepOutcome::Step::Open};
         if (step.kind == ScheduleOrder::Kind::Read) {
           outcome.step = StepOutcome::Step::Reading;
-          outcome.devices = WhatWindowsSees(outbox.read);
+          outcome.devices = WhatWindowsSees(check.read);
         } else {
-          outcome.error = outbox.open(step.port);
+          outcome.error = check.open(step.port);
         }
+        // The next step is ordered here and now; the window hears only of the end.
+        bool finished = false;
         {
-          const Lock lock(outbox.section);
-          outbox.outcomes.push_back(std::move(outcome));
+          const Lock lock(check.section);
+          if (check.dropped) break;
+          finished = check.CarryOut(check.schedule.Done(GetTickCount(), std::move(outcome)));
         }
-        PostMessageW(outbox.window, outbox.message, 0, 0);
+        if (finished) PostMessageW(check.window, check.message, 0, 0);
       }
     } catch (...) {
       // A step that fails says nothing: the schedule gives it up when its time is over.

@@ -23,11 +23,13 @@ uint32_t OpenAndClosePort(int16_t port);
 // Windows returns.
 bool WorkersStillRunning();
 
-// The port check's threads. AfterScanSchedule decides every step; this carries its orders out:
-// each step runs on a worker thread, the window's thread keeps a timer (id `timer`) whose ticks
-// tell the schedule the time, and a worker's one contact with the window is posting `message` to
-// it when its step is done. The window procedure hands both to OnMessage and OnTimer, and the
-// check is complete when one of them answers true, once per check.
+// The port check's threads. AfterScanSchedule decides every step; this carries its orders out.
+// Each step runs on a worker thread, and the thread that has the news tells the schedule: a
+// worker its step's outcome, the moment it has it, and the window's thread the time, on each tick
+// of a timer (id `timer`). A worker goes on to the next open it is ordered without waiting for the
+// window, whose one contact with the workers is `message`, posted once the check is over. The
+// window procedure hands both to OnMessage and OnTimer, and the check is complete when one of them
+// answers true, once per check.
 //
 // A worker given up is left to end when its call returns (CancelSynchronousIo is tried where
 // Windows has it); its late outcome goes to the schedule, which ignores it. Nothing ever waits
@@ -51,23 +53,17 @@ class PortCheckWorkers : public PortCheck {
   bool OnTimer(UINT_PTR timer);
 
  private:
-  struct Outbox;
+  struct Check;
   struct Worker;
   static DWORD WINAPI Work(void* worker);
-  bool CarryOut(const std::vector<ScheduleOrder>& orders);
-  bool StartWorker(const ScheduleOrder& order);
-  void Hand(const ScheduleOrder& order);
-  void EndWorker(bool givenUp);
-  void Stop();
+  bool StopIfFinished();
 
   HWND window_;
   UINT message_;
   UINT_PTR timer_;
   PortOpener opener_;
   ScheduleTimes times_;
-  std::unique_ptr<AfterScanSchedule> schedule_;  // the running or last check's
-  std::shared_ptr<Outbox> outbox_;               // the running check's, shared with its workers
-  std::shared_ptr<Worker> worker_;               // the worker whose outcome counts
+  std::shared_ptr<Check> check_;  // the running or last check's, shared with its workers
   bool running_ = false;
 };
 
