@@ -238,7 +238,8 @@ def main(runs):
           f"section {float(silence['to_section_ms']):.0f} ms and "
           f"{float(bare_silence['to_section_ms']):.0f} ms.")
     print(f"- Where that event's time goes, the section's {appends['n']} appends to a report pane "
-          f"of the form's alone (with the devices, medians): reading the whole text back "
+          f"of the form's alone, after the head and the advice the program writes before them "
+          f"(with the devices, medians): reading the whole text back "
           f"{float(appends['read_ms']):.0f} ms, setting it whole (Wine's own) "
           f"{float(appends['set_ms']):.0f} ms, the scroll bar's fit after each "
           f"{float(appends['fit_ms']):.0f} ms, or once at the end "

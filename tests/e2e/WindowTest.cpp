@@ -147,10 +147,41 @@ TEST_F(Window, ReportPaneTakesTypingBelowItsLastRowAndEnterButNotEscape) {
   EXPECT_EQ(window->ReportText(), report + "\r\nx");
 }
 
+// Whether the screen, as another program reads it, shows the pane's scroll bar: the square of its
+// upper arrow, which holds only the pane's background where there is no bar. The window paints
+// first; the screen is read until it agrees or a second has passed.
+bool ScreenShowsScrollBar(HWND pane, bool shown) {
+  RECT frame = {};
+  GetWindowRect(pane, &frame);
+  const int edge = GetSystemMetrics(SM_CXEDGE);
+  const RECT arrow = {frame.right - edge - GetSystemMetrics(SM_CXVSCROLL), frame.top + edge,
+                      frame.right - edge, frame.top + edge + GetSystemMetrics(SM_CYVSCROLL)};
+  const int area = (arrow.right - arrow.left) * (arrow.bottom - arrow.top);
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    HDC screen = GetDC(nullptr);
+    int drawn = 0;
+    for (int x = arrow.left; x < arrow.right; ++x) {
+      for (int y = arrow.top; y < arrow.bottom; ++y) {
+        drawn += GetPixel(screen, x, y) != GetSysColor(COLOR_WINDOW);
+      }
+    }
+    ReleaseDC(nullptr, screen);
+    if ((drawn > area / 10) == shown) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
 // Whether the report fits is decided at the pane's width without its scroll bar: a last row that
-// only the bar's width would wrap calls for no bar, whether the bar is showing or not.
+// only the bar's width would wrap calls for no bar, whether the bar is showing or not. What the
+// pane decides is also what the screen shows.
 TEST_F(Window, ReportPaneScrollsOnlyWhenTallerThanItIsWithoutTheBar) {
   HWND pane = test::ReportPaneOf(window->handle());
+  // Other tests' programs share the desktop: none may cover the pane.
+  SetWindowPos(window->handle(), HWND_TOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   RECT format = {};
   SendMessageW(pane, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
   const int width = format.right - format.left;
@@ -183,6 +214,7 @@ TEST_F(Window, ReportPaneScrollsOnlyWhenTallerThanItIsWithoutTheBar) {
   for (const auto& step : steps) {
     window->SetReportText(Narrow(step.report));
     EXPECT_EQ(test::HasVerticalScrollBar(pane), step.scrolls) << Narrow(step.report);
+    EXPECT_TRUE(ScreenShowsScrollBar(pane, step.scrolls)) << Narrow(step.report);
   }
 }
 

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/FormWords.h"
 #include "app/ReportText.h"
 #include "app/win32/FormControls.h"
 #include "app/win32/FormDescription.h"
@@ -32,6 +33,8 @@
 #include "diagnosis/PortsToCheck.h"
 #include "diagnosis/Verdict.h"
 #include "diagnosis/WindowsDevicesSection.h"
+#include "platform/OSVersion.h"
+#include "platform/win32/OSVersionQuery.h"
 #include "platform/win32/PortCheckWorkers.h"
 #include "platform/win32/WindowsDevicesReading.h"
 
@@ -106,17 +109,31 @@ struct Appends {
   double fitOnceMs = 0;
 };
 
-// Appends the lines to a report that holds the advice, as the section's event does.
-Appends Append(HWND pane, const std::vector<std::string>& lines) {
-  std::string head;
-  for (const std::string& line : velmaris::NotDetectedCauses()) {
-    head = velmaris::WithLineAppended(head, line);
+// The report as the program has it when the section follows: the load's head, then the advice
+// of a scan without a unit on this Windows.
+std::string ReportBeforeSection() {
+  std::string report = velmaris::kReportTitle;
+  std::vector<std::string> lines = {velmaris::kReportRule, velmaris::VersionLine(),
+                                    velmaris::kReportRule};
+  for (const auto& advice : {velmaris::NotDetectedCauses(),
+                             velmaris::WindowsVersionLevel() > velmaris::kCurrentSoftwareLevel
+                                 ? velmaris::OldUsbUnitsNote()
+                                 : velmaris::DriverInstallNote()}) {
+    lines.insert(lines.end(), advice.begin(), advice.end());
   }
+  for (const std::string& line : lines) report = velmaris::WithLineAppended(report, line);
+  return report;
+}
+
+// Appends the lines to that report, as the section's event does.
+Appends Append(HWND pane, const std::vector<std::string>& lines) {
+  const std::string head = ReportBeforeSection();
   SetWindowTextW(pane, velmaris::Widen(head).c_str());
   velmaris::FitVerticalScrollBar(pane);
   Appends appends;
   for (const std::string& line : lines) {
     const double start = Now();
+    const velmaris::RedrawHeld held(pane);
     const std::string text = velmaris::Narrow(velmaris::WindowText(pane));
     const double read = Now();
     SetWindowTextW(pane, velmaris::Widen(velmaris::WithLineAppended(text, line)).c_str());

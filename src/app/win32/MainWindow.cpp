@@ -251,6 +251,7 @@ void MainWindow::Raise(FormEvent event) {
 std::string MainWindow::ReportText() { return Narrow(WindowText(Control(kTxtInfo))); }
 
 void MainWindow::SetReportText(const std::string& text) {
+  const RedrawHeld held(Control(kTxtInfo));
   if (!SetWindowTextW(Control(kTxtInfo), Widen(text).c_str())) {
     FailInTool("No se pudo escribir el informe");
   }

@@ -77,6 +77,29 @@ class WindowDc {
   HGDIOBJ replaced_ = nullptr;
 };
 
+// A window's drawing held while this lives, as WM_SETREDRAW holds it, and the whole window, frame
+// and scroll bars included, drawn afresh at its next paint. The message goes straight to its
+// default handling, which is all Windows' edit box does with it: Wine's edit box ignores it, yet
+// draws its scroll bar four times in each text set, a redraw of the screen each time. A window
+// hidden to begin with is left alone, since the end of a hold shows the window.
+class RedrawHeld {
+ public:
+  explicit RedrawHeld(HWND window)
+      : window_((GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0 ? window : nullptr) {
+    if (window_ != nullptr) DefWindowProcW(window_, WM_SETREDRAW, FALSE, 0);
+  }
+  ~RedrawHeld() {
+    if (window_ == nullptr) return;
+    DefWindowProcW(window_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  }
+  RedrawHeld(const RedrawHeld&) = delete;
+  RedrawHeld& operator=(const RedrawHeld&) = delete;
+
+ private:
+  HWND window_;
+};
+
 // Movable global memory, locked while this lives. get() is null when it could not be locked.
 class LockedGlobal {
  public:
