@@ -10,6 +10,7 @@
 #include "app/win32/FormDescription.h"
 #include "app/win32/MainWindow.h"
 #include "common/ProgramIdentity.h"
+#include "common/win32/Scoped.h"
 #include "common/win32/Utf16.h"
 
 namespace velmaris {
@@ -160,14 +161,13 @@ bool ScreenShowsScrollBar(HWND pane, bool shown) {
   for (int attempt = 0; attempt < 20; ++attempt) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    HDC screen = GetDC(nullptr);
+    const WindowDc screen(nullptr);
     int drawn = 0;
     for (int x = arrow.left; x < arrow.right; ++x) {
       for (int y = arrow.top; y < arrow.bottom; ++y) {
-        drawn += GetPixel(screen, x, y) != GetSysColor(COLOR_WINDOW);
+        drawn += GetPixel(screen.get(), x, y) != GetSysColor(COLOR_WINDOW);
       }
     }
-    ReleaseDC(nullptr, screen);
     if ((drawn > area / 10) == shown) return true;
     Sleep(50);
   }
